@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quillmote needs, skipping those already present,
+# so a warm run costs a second. Usage: tools/install-deps.sh [build|test]
+set -euo pipefail
+
+build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
+                libgtest-dev libgmock-dev libbenchmark-dev)
+# clang with its runtime builds the fuzz targets.
+test_packages=(clang libclang-rt-14-dev)
+
+packages=("${build_packages[@]}")
+[ "${1:-build}" = test ] && packages+=("${test_packages[@]}")
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: run as root to install: ${missing[*]}" >&2; exit 1; }
+    as_root=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
