@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/sightings/sighting.h"
+
+namespace quillmote::cli {
+
+// Exit statuses: 0 done, 1 a file could not be used, 2 the command line was wrong.
+inline constexpr int exitFailure = 1;
+inline constexpr int exitUsage = 2;
+
+struct Command {
+    std::string_view name;
+    std::string_view synopsis;  // "fixture FILE"
+    std::string_view summary;   // one line for the overview
+    std::string_view help;      // the rest of the subcommand's --help
+    std::function<int(std::span<const std::string_view> args)> run;
+};
+
+const std::vector<Command>& commands();
+
+// Prints "quillmote-cli: <message>" and the command's help to standard error.
+int usageError(const Command& command, const std::string& message);
+std::string commandHelp(const Command& command);
+
+// Splits a subcommand's arguments into positional ones, answering --help itself.
+// Returns false (after printing what is needed) when the caller should stop with `status`.
+struct ParsedArgs {
+    std::vector<std::string_view> positional;
+    std::vector<std::pair<std::string_view, std::string_view>> options;  // --name value
+};
+bool parseArgs(const Command& command, std::span<const std::string_view> args,
+               std::span<const std::string_view> valueOptions, ParsedArgs& parsed, int& status);
+
+// Reads a capture file ("-" for standard input). On failure prints
+// "quillmote-cli: FILE: reason" to standard error and returns false.
+bool readCapture(std::string_view file, std::vector<Sighting>& sightings);
+
+int runFixture(std::span<const std::string_view> args);
+
+}  // namespace quillmote::cli

@@ -1,0 +1,53 @@
+#include "core/time/instant.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmote {
+namespace {
+
+using namespace std::chrono;
+
+TEST(Instant, FormatsUTCWithExactlyThreeFractionalDigits) {
+    Instant t = sys_days(2026y / March / 1) + 14h + 5min + 9s + 250ms;
+    EXPECT_EQ(formatISO8601(t), "2026-03-01T14:05:09.250Z");
+    // Sub-millisecond parts never round up into the next second.
+    EXPECT_EQ(formatISO8601(t + 999us + 999ns), "2026-03-01T14:05:09.250Z");
+    EXPECT_EQ(formatISO8601(sys_days(2026y / December / 31) + 23h + 59min + 59s + 999ms + 999us),
+              "2026-12-31T23:59:59.999Z");
+    // Before 1970 the fraction still counts forward within the second.
+    EXPECT_EQ(formatISO8601(sys_days(1969y / December / 31) + 23h + 59min + 59s + 500ms),
+              "1969-12-31T23:59:59.500Z");
+}
+
+TEST(Instant, ParsesTheCaptureFormsAndRoundTrips) {
+    Instant whole = sys_days(2026y / March / 1) + 14h + 5min + 9s;
+    EXPECT_EQ(parseISO8601("2026-03-01T14:05:09Z"), whole);
+    EXPECT_EQ(parseISO8601("2026-03-01T14:05:09.250Z"), whole + 250ms);
+    EXPECT_EQ(parseISO8601("2026-03-01T14:05:09.5Z"), whole + 500ms);
+    EXPECT_EQ(parseISO8601("2026-03-01T15:05:09.250+01:00"), whole + 250ms);
+    EXPECT_EQ(parseISO8601("2026-03-01T09:35:09-04:30"), whole);
+    for (auto text : {"2024-02-29T00:00:00.000Z", "1999-12-31T23:59:59.999Z", "2026-03-01T14:05:09.001Z"})
+        EXPECT_EQ(formatISO8601(*parseISO8601(text)), text);
+}
+
+TEST(Instant, RejectsWhatIsNoInstant) {
+    for (auto text : {"", "yesterday", "2026-03-01", "2026-03-01T14:05:09", "2026-03-01 14:05:09Z",
+                      "2026-3-01T14:05:09Z", "2026-03-01T14:05:09.Z", "2026-03-01T14:05:09.250ZZ",
+                      "2026-02-29T00:00:00Z", "2026-13-01T00:00:00Z", "2026-03-01T24:00:00Z",
+                      "2026-03-01T14:60:00Z", "2026-03-01T14:05:60Z", "2026-03-01T14:05:09+0100",
+                      "2026-03-01t14:05:09z", " 2026-03-01T14:05:09Z"})
+        EXPECT_FALSE(parseISO8601(text)) << text;
+}
+
+TEST(Instant, SecondArithmeticStaysOnTheMillisecond) {
+    Instant start = sys_days(2026y / March / 1) + 9s + 100ms;
+    Instant later = start + 1150ms;
+    double offset = secondsBetween(start, later);
+    EXPECT_DOUBLE_EQ(offset, 1.15);
+    // k × loop + offset in floating point must land back on the same millisecond.
+    EXPECT_EQ(formatISO8601(addingSeconds(start, 3.0 + offset)), "2026-03-01T00:00:13.250Z");
+    EXPECT_EQ(addingSeconds(start, -0.1), start - 100ms);
+}
+
+}  // namespace
+}  // namespace quillmote
