@@ -1,5 +1,6 @@
 #include "core/time/instant.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -32,9 +33,15 @@ double secondsBetween(Instant from, Instant to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
-Instant addingSeconds(Instant instant, double seconds) {
-    return instant + std::chrono::nanoseconds(std::llround(seconds * 1e9));
+Instant::duration durationOf(double seconds) {
+    constexpr double limit = 9.0e18;  // ticks; inside int64 with room to add an instant
+    double ticks = seconds * 1e6;
+    if (std::isnan(ticks)) return Instant::duration::zero();
+    ticks = std::clamp(ticks, -limit, limit);
+    return Instant::duration(std::llround(ticks));
 }
+
+Instant addingSeconds(Instant instant, double seconds) { return instant + durationOf(seconds); }
 
 std::string formatISO8601(Instant instant) {
     using namespace std::chrono;
@@ -66,21 +73,21 @@ std::optional<Instant> parseISO8601(std::string_view text) {
     auto s = digits(text, pos, 2);
     if (!s) return std::nullopt;
 
-    nanoseconds fraction{0};
+    microseconds fraction{0};
     if (pos < text.size() && text[pos] == '.') {
         ++pos;
         long long value = 0;
         int count = 0;
         while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-            if (count < 9) {
+            if (count < 6) {
                 value = value * 10 + (text[pos] - '0');
                 ++count;
             }
             ++pos;
         }
         if (count == 0) return std::nullopt;
-        for (int i = count; i < 9; ++i) value *= 10;
-        fraction = nanoseconds(value);
+        for (int i = count; i < 6; ++i) value *= 10;
+        fraction = microseconds(value);
     }
 
     minutes offset{0};

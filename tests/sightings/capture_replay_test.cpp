@@ -75,5 +75,14 @@ TEST(CaptureReplay, TickedWindowsDeliverEverySightingOncePerLoop) {
     for (std::size_t i = 1; i < delivered.size(); ++i) EXPECT_LE(delivered[i - 1].time, delivered[i].time);
 }
 
+TEST(CaptureReplay, CapturesSpanningMillenniaStayExact) {
+    Sighting far = heard("far", 0ms);
+    far.time = *parseISO8601("7154-03-01T14:05:09.400Z");
+    CaptureReplay replay({heard("now", 0ms), far});
+    auto due = replay.sightings(-1, replay.loopLength(), fileStart);
+    ASSERT_EQ(due.size(), 3u);  // both, then the first again one loop on
+    EXPECT_EQ(formatISO8601(due[1].time), "7154-03-01T14:05:09.400Z");
+}
+
 }  // namespace
 }  // namespace quillmote

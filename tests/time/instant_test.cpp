@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace quillmote {
 namespace {
 
@@ -11,7 +13,7 @@ TEST(Instant, FormatsUTCWithExactlyThreeFractionalDigits) {
     Instant t = sys_days(2026y / March / 1) + 14h + 5min + 9s + 250ms;
     EXPECT_EQ(formatISO8601(t), "2026-03-01T14:05:09.250Z");
     // Sub-millisecond parts never round up into the next second.
-    EXPECT_EQ(formatISO8601(t + 999us + 999ns), "2026-03-01T14:05:09.250Z");
+    EXPECT_EQ(formatISO8601(t + 999us), "2026-03-01T14:05:09.250Z");
     EXPECT_EQ(formatISO8601(sys_days(2026y / December / 31) + 23h + 59min + 59s + 999ms + 999us),
               "2026-12-31T23:59:59.999Z");
     // Before 1970 the fraction still counts forward within the second.
@@ -26,8 +28,19 @@ TEST(Instant, ParsesTheCaptureFormsAndRoundTrips) {
     EXPECT_EQ(parseISO8601("2026-03-01T14:05:09.5Z"), whole + 500ms);
     EXPECT_EQ(parseISO8601("2026-03-01T15:05:09.250+01:00"), whole + 250ms);
     EXPECT_EQ(parseISO8601("2026-03-01T09:35:09-04:30"), whole);
-    for (auto text : {"2024-02-29T00:00:00.000Z", "1999-12-31T23:59:59.999Z", "2026-03-01T14:05:09.001Z"})
+    for (auto text : {"2024-02-29T00:00:00.000Z", "1999-12-31T23:59:59.999Z", "2026-03-01T14:05:09.001Z",
+                      "0001-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"})
         EXPECT_EQ(formatISO8601(*parseISO8601(text)), text);
+}
+
+TEST(Instant, ArithmeticNeverOverflowsOnAbsurdSpans) {
+    // Offsets between year 1 and year 9999 fit; beyond anything representable they clamp.
+    Instant first = *parseISO8601("0001-01-01T00:00:00Z");
+    Instant last = *parseISO8601("9999-12-31T23:59:59Z");
+    EXPECT_EQ(addingSeconds(first, secondsBetween(first, last)), last);
+    EXPECT_EQ(durationOf(1e300), durationOf(1e30));
+    EXPECT_EQ(durationOf(-1e300), durationOf(-1e30));
+    EXPECT_EQ(durationOf(std::nan("")), Instant::duration::zero());
 }
 
 TEST(Instant, RejectsWhatIsNoInstant) {
