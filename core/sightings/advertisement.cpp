@@ -5,31 +5,48 @@ namespace quillmote {
 namespace {
 
 template <typename T>
-void takePresent(std::optional<T>& mine, const std::optional<T>& newer) {
-    if (newer) mine = newer;
+bool takePresent(std::optional<T>& mine, const std::optional<T>& newer) {
+    if (!newer || mine == newer) return false;
+    mine = newer;
+    return true;
 }
 
 template <typename Map>
-void unite(Map& mine, const Map& newer) {
-    for (const auto& [key, value] : newer) mine.insert_or_assign(key, value);
+bool unite(Map& mine, const Map& newer) {
+    bool changed = false;
+    for (const auto& [key, value] : newer) {
+        auto found = mine.find(key);
+        if (found == mine.end()) {
+            mine.emplace(key, value);
+            changed = true;
+        } else if (found->second != value) {
+            found->second = value;
+            changed = true;
+        }
+    }
+    return changed;
 }
 
-void takeNonEmpty(std::vector<std::string>& mine, const std::vector<std::string>& newer) {
-    if (!newer.empty()) mine = newer;
+bool takeNonEmpty(std::vector<std::string>& mine, const std::vector<std::string>& newer) {
+    if (newer.empty() || mine == newer) return false;
+    mine = newer;
+    return true;
 }
 
 }  // namespace
 
-void Advertisement::merge(const Advertisement& newer) {
-    takePresent(localName, newer.localName);
-    takePresent(manufacturerData, newer.manufacturerData);
-    takePresent(txPower, newer.txPower);
-    takePresent(isConnectable, newer.isConnectable);
-    unite(serviceData, newer.serviceData);
-    unite(otherFields, newer.otherFields);
-    takeNonEmpty(serviceUUIDs, newer.serviceUUIDs);
-    takeNonEmpty(overflowServiceUUIDs, newer.overflowServiceUUIDs);
-    takeNonEmpty(solicitedServiceUUIDs, newer.solicitedServiceUUIDs);
+bool Advertisement::merge(const Advertisement& newer) {
+    // Every step runs: no short-circuit may skip a merge.
+    bool changed = takePresent(localName, newer.localName);
+    changed |= takePresent(manufacturerData, newer.manufacturerData);
+    changed |= takePresent(txPower, newer.txPower);
+    changed |= takePresent(isConnectable, newer.isConnectable);
+    changed |= unite(serviceData, newer.serviceData);
+    changed |= unite(otherFields, newer.otherFields);
+    changed |= takeNonEmpty(serviceUUIDs, newer.serviceUUIDs);
+    changed |= takeNonEmpty(overflowServiceUUIDs, newer.overflowServiceUUIDs);
+    changed |= takeNonEmpty(solicitedServiceUUIDs, newer.solicitedServiceUUIDs);
+    return changed;
 }
 
 bool Advertisement::isEmpty() const { return *this == Advertisement{}; }

@@ -24,7 +24,8 @@ struct Advertisement {
 
     // Folds a newer advertisement into this one: present values and non-empty
     // lists of the newer one win; maps are united with the newer value on a clash.
-    void merge(const Advertisement& newer);
+    // Returns whether anything changed, which is what decides re-identification.
+    bool merge(const Advertisement& newer);
 
     bool isEmpty() const;
 

@@ -42,8 +42,9 @@ TEST(Advertisement, MergeTakesNewerValuesAndKeepsWhatTheNewerLacks) {
 
     Advertisement empty;
     Advertisement merged = older;
-    merged.merge(empty);
+    EXPECT_FALSE(merged.merge(empty));
     EXPECT_EQ(merged, older);
+    EXPECT_FALSE(merged.merge(older));  // hearing the same again changes nothing
 
     Advertisement newer;
     newer.serviceUUIDs = {"FD6F"};
@@ -51,7 +52,7 @@ TEST(Advertisement, MergeTakesNewerValuesAndKeepsWhatTheNewerLacks) {
     newer.otherFields = {{"b", "2"}};
     newer.isConnectable = false;
     newer.manufacturerData = Bytes{0x4C, 0x00};
-    merged.merge(newer);
+    EXPECT_TRUE(merged.merge(newer));
     EXPECT_EQ(merged.localName, "Kitchen");
     EXPECT_EQ(merged.txPower, -4);
     EXPECT_EQ(merged.serviceUUIDs, std::vector<std::string>{"FD6F"});
@@ -60,6 +61,18 @@ TEST(Advertisement, MergeTakesNewerValuesAndKeepsWhatTheNewerLacks) {
     EXPECT_EQ(merged.otherFields, (std::map<std::string, std::string>{{"a", "1"}, {"b", "2"}}));
     EXPECT_EQ(merged.isConnectable, false);
     EXPECT_EQ(merged.manufacturerData, (Bytes{0x4C, 0x00}));
+    EXPECT_FALSE(merged.merge(newer));
+
+    // Each kind of change is noticed on its own.
+    Advertisement oneEntry;
+    oneEntry.serviceData = {{"180F", {0x65}}};
+    EXPECT_TRUE(merged.merge(oneEntry));
+    Advertisement otherName;
+    otherName.localName = "Hall";
+    EXPECT_TRUE(merged.merge(otherName));
+    Advertisement sameUUIDs;
+    sameUUIDs.serviceUUIDs = {"FD6F"};
+    EXPECT_FALSE(merged.merge(sameUUIDs));
 }
 
 TEST(Advertisement, IsEmptyOnlyWhenEveryFieldIsEmpty) {

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <set>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/table/device_record.h"
+#include "core/table/packet_log.h"
+
+namespace quillmote {
+
+// One row per physical device: routes each sighting to its row (through aliases
+// for devices that changed address), logs recent packets, folds a new address onto
+// the row of the device it rotated from, and keeps the row count bounded.
+class DeviceTable {
+public:
+    static constexpr std::size_t maxRows = 1000;
+    // A new row is examined for folding while heard for at most this long.
+    static constexpr double foldExaminedFor = 5.0;
+    // An old row qualifies when it fell silent at most this long before the new one appeared.
+    static constexpr double foldSilentGap = 60.0;
+
+    explicit DeviceTable(bool appleDataHidden = false) : appleDataHidden_(appleDataHidden) {}
+
+    // Absorbs a batch in order, then folds rotated identities and enforces the row limit.
+    void absorb(std::vector<Sighting>&& sightings);
+    void absorb(std::span<const Sighting> sightings);
+
+    // Removes low-energy rows last heard more than `seconds` before `now`.
+    void removeSilent(Instant now, double seconds);
+    // Removes paired rows whose key is not among `keys`.
+    void keepPaired(const std::set<std::string>& keys);
+
+    const DeviceRecord* record(const std::string& key) const;
+    std::vector<DeviceRecord> orderedRecords() const;
+    const std::unordered_map<std::string, DeviceRecord>& records() const { return records_; }
+    const std::vector<std::string>& order() const { return order_; }
+    const PacketLog& packetLog() const { return packetLog_; }
+    const std::unordered_map<std::string, std::string>& aliases() const { return aliases_; }
+    const std::set<std::string>& unmatched() const { return unmatched_; }
+
+private:
+    std::unordered_map<std::string, DeviceRecord> records_;
+    std::vector<std::string> order_;  // creation order
+    PacketLog packetLog_;
+    std::unordered_map<std::string, std::string> aliases_;  // old key → row key, one level deep
+    std::set<std::string> unmatched_;  // new low-energy rows the fold has yet to settle
+    bool appleDataHidden_;
+
+    void absorbOne(Sighting&& sighting);
+    void afterBatch();
+    void foldRotatedIdentities();
+    void fold(const std::string& newKey, const std::string& into);
+    void enforceRowLimit();
+    void remove(const std::set<std::string>& keys);
+};
+
+}  // namespace quillmote
