@@ -14,6 +14,21 @@ const std::vector<Command>& commands() {
          "to standard output exactly as the capture writer writes it: keys sorted, pretty-printed,\n"
          "times in UTC with milliseconds, bytes as upper-case hex pairs.\n",
          runFixture},
+        {"identify", "identify FILE", "Identify each device of a capture file.",
+         "Reads the capture FILE and, for each device key in order of first appearance, builds a\n"
+         "device record from that key's sightings in file order. Prints a JSON array with, per\n"
+         "device: deviceKey, displayName, packetCount, maker (when known), kind, label, certainty,\n"
+         "evidence (\"Why we think this\") and details.\n",
+         runIdentify},
+        {"table", "table FILE [--seconds S]", "Replay a capture file through the device table and print the rows.",
+         "Replays the capture FILE in simulated time, in ticks of 0.125 s starting at the first\n"
+         "sighting's time and looping the capture, through the device table for S seconds\n"
+         "(default: one loop). Prints one JSON object: endedAt, packetLogTotal, aliases (rotated\n"
+         "address -> row) and rows in the order they were created, with identity, signal,\n"
+         "proximity, distance, broadcast rate, freshness and recency at endedAt.\n\n"
+         "Options:\n"
+         "  --seconds S   how long to replay, in simulated seconds\n",
+         runTable},
     };
     return all;
 }

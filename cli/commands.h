@@ -19,7 +19,7 @@ struct Command {
     std::string_view synopsis;  // "fixture FILE"
     std::string_view summary;   // one line for the overview
     std::string_view help;      // the rest of the subcommand's --help
-    std::function<int(std::span<const std::string_view> args)> run;
+    std::function<int(const Command& self, std::span<const std::string_view> args)> run;
 };
 
 const std::vector<Command>& commands();
@@ -41,6 +41,8 @@ bool parseArgs(const Command& command, std::span<const std::string_view> args,
 // "quillmote-cli: FILE: reason" to standard error and returns false.
 bool readCapture(std::string_view file, std::vector<Sighting>& sightings);
 
-int runFixture(std::span<const std::string_view> args);
+int runFixture(const Command& command, std::span<const std::string_view> args);
+int runIdentify(const Command& command, std::span<const std::string_view> args);
+int runTable(const Command& command, std::span<const std::string_view> args);
 
 }  // namespace quillmote::cli

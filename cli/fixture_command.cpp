@@ -5,8 +5,7 @@
 
 namespace quillmote::cli {
 
-int runFixture(std::span<const std::string_view> args) {
-    const Command& command = commands().front();
+int runFixture(const Command& command, std::span<const std::string_view> args) {
     ParsedArgs parsed;
     int status = 0;
     if (!parseArgs(command, args, {}, parsed, status)) return status;

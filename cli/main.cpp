@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (const auto& command : commands())
-        if (command.name == args.front()) return command.run(std::span(args).subspan(1));
+        if (command.name == args.front()) return command.run(command, std::span(args).subspan(1));
     std::cerr << "quillmote-cli: unknown subcommand '" << args.front() << "'\n\n" << overview();
     return quillmote::cli::exitUsage;
 }

@@ -5,8 +5,8 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
-# clang with its runtime builds the fuzz targets.
-test_packages=(clang libclang-rt-14-dev)
+# clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line checks.
+test_packages=(clang libclang-rt-14-dev python3)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

@@ -47,6 +47,49 @@ bad syntax.json '[{"source": ' "not valid JSON"
 run fixture "$work/absent.json"
 [ "$(status)" = 1 ] && grep -qF "$work/absent.json: No such file or directory" "$work/err" || fail "missing file: $(cat "$work/err")"
 
+# identify: one entry per key in order of first appearance.
+py=/usr/bin/python3
+run identify "$data/rotation-capture.json"
+[ "$(status)" = 0 ] || fail "identify exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "identify output"
+import json, sys
+rows = json.load(open(sys.argv[1]))
+# File order, not time order: the tracker's sighting stands last in the file.
+assert [r["deviceKey"] for r in rows] == ["11:22:33:44:55:01", "5A:6B:7C:8D:9E:02", "C8:01:02:03:04:05"], rows
+speaker = rows[0]
+assert speaker["displayName"] == "Kitchen speaker" and speaker["packetCount"] == 2, speaker
+assert speaker["certainty"] in ("guess", "likely", "sure") and isinstance(speaker["evidence"], list), speaker
+assert set(speaker) >= {"deviceKey", "displayName", "packetCount", "kind", "label", "certainty", "evidence", "details"}
+tracker = rows[2]
+assert tracker["label"] == "AirTag" and tracker["kind"] == "Tracker" and tracker["maker"] == "Apple", tracker
+PY
+
+# table: the rotated address folds onto the first row; the last tick ends one loop later.
+run table "$data/rotation-capture.json"
+[ "$(status)" = 0 ] || fail "table exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "table output"
+import json, sys
+table = json.load(open(sys.argv[1]))
+assert table["endedAt"] == "2026-03-01T14:00:22.000Z", table["endedAt"]
+assert table["aliases"] == {"5A:6B:7C:8D:9E:02": "11:22:33:44:55:01"}, table["aliases"]
+rows = {r["id"]: r for r in table["rows"]}
+assert list(rows) == ["11:22:33:44:55:01", "C8:01:02:03:04:05"], list(rows)
+speaker = rows["11:22:33:44:55:01"]
+# One loop ends where the next begins: its first sighting comes again at 22 s.
+assert speaker["identityChanges"] == 1 and speaker["packetCount"] == 5 and speaker["loggedPackets"] == 5, speaker
+assert speaker["lastSeen"] == "2026-03-01T14:00:22.000Z" and speaker["freshness"] == "live", speaker
+assert speaker["lastRawRSSI"] == -58 and "rssi" in speaker and speaker["proximity"] == "Same room", speaker
+assert table["packetLogTotal"] == 6
+assert rows["C8:01:02:03:04:05"]["recency"] == "fading"
+PY
+run table "$data/rotation-capture.json" --seconds 0
+$py -c 'import json,sys; t=json.load(open(sys.argv[1])); assert t["endedAt"]=="2026-03-01T14:00:00.000Z" and len(t["rows"])==1, t' "$work/out" ||
+    fail "table --seconds 0"
+run table "$data/rotation-capture.json" --seconds soon
+[ "$(status)" = 2 ] && grep -q -- "--seconds needs" "$work/err" || fail "table --seconds soon exited $(status)"
+run table "$work/absent.json"
+[ "$(status)" = 1 ] && [ ! -s "$work/out" ] || fail "table of a missing file"
+
 # Help and usage errors.
 run --help
 [ "$(status)" = 0 ] && grep -q "fixture FILE" "$work/out" || fail "--help"

@@ -1,0 +1,36 @@
+#include "core/engine/store_engine.h"
+
+#include <set>
+
+namespace quillmote {
+
+StoreEngine::StoreEngine(SightingBuffer& buffer, Hooks hooks, bool appleDataHidden)
+    : buffer_(buffer), hooks_(std::move(hooks)), table_(appleDataHidden) {}
+
+void StoreEngine::tick(std::uint64_t n, Instant now) {
+    buffer_.drain(drained_);
+    if (hooks_.drained) hooks_.drained(drained_);
+    table_.absorb(std::move(drained_));
+    drained_.clear();  // moved-from: reset to a known empty state, storage kept
+
+    if (n % ticksPerRefresh == 0) {
+        refreshPaired();
+        if (hooks_.publish) hooks_.publish();
+    }
+    if (n >= 1 && n % ticksPerTidy == 0) {
+        table_.removeSilent(now, tidySilentFor);
+        if (hooks_.publish) hooks_.publish();
+    }
+}
+
+void StoreEngine::refreshPaired() {
+    if (!hooks_.pairedDevices) return;
+    auto paired = hooks_.pairedDevices();
+    if (!paired) return;
+    std::set<std::string> present;
+    for (const auto& sighting : *paired) present.insert(sighting.deviceKey);
+    table_.absorb(std::move(*paired));
+    table_.keepPaired(present);
+}
+
+}  // namespace quillmote

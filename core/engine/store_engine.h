@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "core/sightings/sighting_buffer.h"
+#include "core/table/device_table.h"
+
+namespace quillmote {
+
+// The device store's tick, free of any platform: the application drives it from a
+// timer, the command line from a simulated clock, so both run the same steps.
+class StoreEngine {
+public:
+    static constexpr double tickSeconds = 0.125;
+    // Paired devices are read and the rows published every eighth tick, the first included.
+    static constexpr std::uint64_t ticksPerRefresh = 8;
+    // Rows silent for five minutes are tidied away every ten minutes of ticks.
+    static constexpr std::uint64_t ticksPerTidy = 4800;
+    static constexpr double tidySilentFor = 300.0;
+
+    // What the platform side adds to a tick. Every hook may be left empty.
+    struct Hooks {
+        // Sees each tick's drained sightings before the table takes them (capture recording).
+        std::function<void(std::span<const Sighting>)> drained;
+        // Once a second: the paired devices as sightings, or nothing when they cannot be read now.
+        std::function<std::optional<std::vector<Sighting>>()> pairedDevices;
+        // Once a second after the paired refresh, and after each tidy.
+        std::function<void()> publish;
+    };
+
+    explicit StoreEngine(SightingBuffer& buffer, Hooks hooks = {}, bool appleDataHidden = false);
+
+    // One tick with counter `n` at `now`.
+    void tick(std::uint64_t n, Instant now);
+
+    DeviceTable& table() { return table_; }
+    const DeviceTable& table() const { return table_; }
+
+private:
+    SightingBuffer& buffer_;
+    Hooks hooks_;
+    DeviceTable table_;
+    std::vector<Sighting> drained_;  // kept across ticks so draining reuses storage
+
+    void refreshPaired();
+};
+
+}  // namespace quillmote

@@ -1,0 +1,74 @@
+#include "core/engine/store_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/sightings.h"
+
+namespace quillmote {
+namespace {
+
+using test::at;
+using test::lowEnergy;
+
+TEST(StoreEngine, DrainsEveryTickAndRefreshesOnceASecond) {
+    SightingBuffer buffer;
+    std::vector<std::uint64_t> publishedAt;
+    std::size_t recorded = 0;
+    std::uint64_t current = 0;
+    std::vector<Sighting> pairedNow{test::paired("aa-bb", 0)};
+    StoreEngine::Hooks hooks;
+    hooks.drained = [&](std::span<const Sighting> drained) { recorded += drained.size(); };
+    hooks.pairedDevices = [&]() -> std::optional<std::vector<Sighting>> { return pairedNow; };
+    hooks.publish = [&] { publishedAt.push_back(current); };
+    StoreEngine engine(buffer, hooks);
+
+    for (current = 0; current < 17; ++current) {
+        buffer.append(lowEnergy("A", static_cast<double>(current) * 0.125));
+        engine.tick(current, at(static_cast<double>(current) * 0.125));
+        EXPECT_EQ(engine.table().record("A")->packetCount, static_cast<std::int64_t>(current + 1));
+    }
+    EXPECT_EQ(recorded, 17u);
+    EXPECT_EQ(publishedAt, (std::vector<std::uint64_t>{0, 8, 16}));  // tick 0 included
+    EXPECT_TRUE(engine.table().record("aa-bb"));
+
+    // A device no longer paired leaves at the next refresh.
+    pairedNow.clear();
+    engine.tick(24, at(3));
+    EXPECT_FALSE(engine.table().record("aa-bb"));
+}
+
+TEST(StoreEngine, TidiesSilentRowsEveryTenMinutesOfTicksButNeverAtTickZero) {
+    SightingBuffer buffer;
+    int publishes = 0;
+    StoreEngine::Hooks hooks;
+    hooks.publish = [&] { ++publishes; };
+    StoreEngine engine(buffer, hooks);
+
+    buffer.append(lowEnergy("quiet", -1000));
+    engine.tick(0, at(0));
+    EXPECT_TRUE(engine.table().record("quiet"));  // silent for 1000 s, but tick 0 never tidies
+    publishes = 0;
+    engine.tick(4799, at(600));
+    EXPECT_TRUE(engine.table().record("quiet"));
+    engine.tick(4800, at(600));
+    EXPECT_FALSE(engine.table().record("quiet"));
+    EXPECT_EQ(publishes, 2);  // the once-a-second publish and the one after the tidy
+}
+
+TEST(StoreEngine, UnreadablePairedDevicesLeaveThePairedRowsAlone) {
+    SightingBuffer buffer;
+    bool readable = true;
+    StoreEngine::Hooks hooks;
+    hooks.pairedDevices = [&]() -> std::optional<std::vector<Sighting>> {
+        if (!readable) return std::nullopt;
+        return std::vector{test::paired("aa-bb", 0)};
+    };
+    StoreEngine engine(buffer, hooks);
+    engine.tick(0, at(0));
+    readable = false;
+    engine.tick(8, at(1));
+    EXPECT_TRUE(engine.table().record("aa-bb"));
+}
+
+}  // namespace
+}  // namespace quillmote
