@@ -1,0 +1,62 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unicode/calendar.h>
+
+#include "core/time/instant.h"
+
+namespace quillmote {
+
+// The user's calendar: local days, hours, weekdays and weekends in an explicit time
+// zone and locale, so tests pin both and never depend on the machine's zone.
+// Not safe to share between threads: each thread uses its own copy.
+class Calendar {
+public:
+    struct Date {
+        int year = 0;
+        int month = 0;  // 1…12 in the Gregorian calendar
+        int day = 0;
+    };
+
+    // A zone such as "Europe/Berlin" and a locale such as "de_DE". An unknown zone
+    // reads as UTC (ICU's behaviour); the locale decides weekends and the first weekday.
+    Calendar(const std::string& timeZone, const std::string& locale);
+    // The zone and locale of the process's environment.
+    static Calendar current();
+
+    Calendar(const Calendar& other);
+    Calendar& operator=(const Calendar& other);
+    Calendar(Calendar&&) noexcept = default;
+    Calendar& operator=(Calendar&&) noexcept = default;
+    ~Calendar();
+
+    std::optional<Instant> startOfDay(Instant t) const;
+    std::optional<Instant> startOfHour(Instant t) const;
+    // Calendar addition: whole days keep the local time of day across a
+    // daylight-saving change; hours are elapsed hours.
+    std::optional<Instant> addingDays(Instant t, int days) const;
+    std::optional<Instant> addingHours(Instant t, int hours) const;
+
+    int weekday(Instant t) const;  // 1 = Sunday … 7 = Saturday
+    int hour(Instant t) const;     // 0…23
+    Date date(Instant t) const;
+    // From the locale's weekend rules, not a fixed Saturday and Sunday.
+    bool isWeekend(Instant t) const;
+    // The full localized weekday name ("Monday", "Montag").
+    std::string weekdayName(Instant t) const;
+
+    const std::string& timeZone() const { return timeZone_; }
+    const std::string& locale() const { return locale_; }
+
+private:
+    std::string timeZone_;
+    std::string locale_;
+    // ICU calendars are stateful: every query sets the time first.
+    std::unique_ptr<icu::Calendar> calendar_;
+
+    icu::Calendar& at(Instant t) const;
+};
+
+}  // namespace quillmote
