@@ -29,6 +29,23 @@ const std::vector<Command>& commands() {
          "Options:\n"
          "  --seconds S   how long to replay, in simulated seconds\n",
          runTable},
+        {"activity", "activity FILE --minutes M", "Replay a capture file and print its per-minute activity.",
+         "Replays the capture FILE in a loop, as table does, for M simulated minutes. Activity is\n"
+         "sampled once a simulated second and rows silent for 300 s are tidied every ten minutes,\n"
+         "as the application does. Prints the closed minutes as a history file: the header line,\n"
+         "then one line per minute (minute_utc,observed_s,around,passing,arrived,left,moved).\n\n"
+         "Options:\n"
+         "  --minutes M   how long to replay, in simulated minutes\n",
+         runActivity},
+        {"find", "find FILE --key KEY [--seconds S]", "Follow one device of a capture file as Find this device does.",
+         "Replays the capture FILE as table does and starts finding the device KEY at the first tick\n"
+         "where its row exists. Prints one JSON line per simulated second: t, targetKey, status\n"
+         "(searching, tracking, lost, reacquired, ambiguous), previousKey or candidates when the\n"
+         "status carries them, rssi, trend (Warmer, Colder, Steady) and clicksPerSecond.\n\n"
+         "Options:\n"
+         "  --key KEY     the device to follow\n"
+         "  --seconds S   how long to replay, in simulated seconds (default: one loop)\n",
+         runFind},
     };
     return all;
 }

@@ -44,5 +44,7 @@ bool readCapture(std::string_view file, std::vector<Sighting>& sightings);
 int runFixture(const Command& command, std::span<const std::string_view> args);
 int runIdentify(const Command& command, std::span<const std::string_view> args);
 int runTable(const Command& command, std::span<const std::string_view> args);
+int runActivity(const Command& command, std::span<const std::string_view> args);
+int runFind(const Command& command, std::span<const std::string_view> args);
 
 }  // namespace quillmote::cli

@@ -13,14 +13,29 @@ void StoreEngine::tick(std::uint64_t n, Instant now) {
     table_.absorb(std::move(drained_));
     drained_.clear();  // moved-from: reset to a known empty state, storage kept
 
+    if (findSession_) {
+        findSession_->update(table_, now);
+        if (hooks_.clickRate) hooks_.clickRate(findSession_->clicksPerSecond());
+    }
+
     if (n % ticksPerRefresh == 0) {
         refreshPaired();
         if (hooks_.publish) hooks_.publish();
+        if (hooks_.activity) hooks_.activity(table_.orderedRecords(), now);
     }
     if (n >= 1 && n % ticksPerTidy == 0) {
         table_.removeSilent(now, tidySilentFor);
         if (hooks_.publish) hooks_.publish();
     }
+}
+
+void StoreEngine::startFinding(const std::string& key) {
+    if (const DeviceRecord* record = table_.record(key)) findSession_.emplace(*record);
+}
+
+void StoreEngine::chooseFindCandidate(const std::string& key) {
+    const DeviceRecord* record = table_.record(key);
+    if (record && findSession_) findSession_->choose(*record);
 }
 
 void StoreEngine::refreshPaired() {

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "core/find/find_session.h"
 #include "core/sightings/sighting_buffer.h"
 #include "core/table/device_table.h"
 
@@ -30,6 +31,10 @@ public:
         std::function<std::optional<std::vector<Sighting>>()> pairedDevices;
         // Once a second after the paired refresh, and after each tidy.
         std::function<void()> publish;
+        // Every tick while a find session runs, with the session's click rate.
+        std::function<void(double clicksPerSecond)> clickRate;
+        // Once a second after publishing: the table's records in the table's order.
+        std::function<void(std::span<const DeviceRecord> records, Instant now)> activity;
     };
 
     explicit StoreEngine(SightingBuffer& buffer, Hooks hooks = {}, bool appleDataHidden = false);
@@ -40,11 +45,19 @@ public:
     DeviceTable& table() { return table_; }
     const DeviceTable& table() const { return table_; }
 
+    // Starts following the row `key`; nothing happens when the table has no such row.
+    void startFinding(const std::string& key);
+    // The user picked a row for the running session to follow.
+    void chooseFindCandidate(const std::string& key);
+    void endFinding() { findSession_.reset(); }
+    const std::optional<FindSession>& findSession() const { return findSession_; }
+
 private:
     SightingBuffer& buffer_;
     Hooks hooks_;
     DeviceTable table_;
     std::vector<Sighting> drained_;  // kept across ticks so draining reuses storage
+    std::optional<FindSession> findSession_;
 
     void refreshPaired();
 };

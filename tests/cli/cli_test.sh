@@ -90,6 +90,35 @@ run table "$data/rotation-capture.json" --seconds soon
 run table "$work/absent.json"
 [ "$(status)" = 1 ] && [ ! -s "$work/out" ] || fail "table of a missing file"
 
+# activity: the first minute of listening never counts; then every second does.
+run activity "$data/rotation-capture.json" --minutes 3
+[ "$(status)" = 0 ] || fail "activity exited $(status): $(cat "$work/err")"
+expected="minute_utc,observed_s,around,passing,arrived,left,moved
+1772373600,0,0.00,0,0,0,0
+1772373660,60,2.00,0,0,0,0
+1772373720,60,2.00,0,0,0,0"
+[ "$(cat "$work/out")" = "$expected" ] || fail "activity output: $(cat "$work/out")"
+run activity "$data/rotation-capture.json"
+[ "$(status)" = 2 ] && grep -q -- "--minutes" "$work/err" || fail "activity without --minutes"
+
+# find: the tag changes address; the session follows it and says from where.
+run find "$data/find-capture.json" --key AA:00:00:00:00:01 --seconds 13
+[ "$(status)" = 0 ] || fail "find exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "find output"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+assert [l["t"] for l in lines] == list(range(14)), [l["t"] for l in lines]
+assert lines[0]["status"] == "tracking" and lines[0]["targetKey"] == "AA:00:00:00:00:01"
+assert lines[0]["rssi"] == -60 and lines[0]["trend"] == "Steady" and lines[0]["clicksPerSecond"] > 0
+moved = [l for l in lines if l["status"] == "reacquired"]
+assert moved and all(l["previousKey"] == "AA:00:00:00:00:01" and l["targetKey"] == "BB:00:00:00:00:02" for l in moved)
+assert lines[-1]["status"] == "reacquired" and "candidates" not in lines[-1]
+# Last heard at 5 s, so quiet from just after 8 s: the first tick after that moves on.
+assert lines[8]["status"] == "tracking" and moved[0]["t"] == 9, (lines[8], moved[0])
+PY
+run find "$data/find-capture.json" --key nobody
+[ "$(status)" = 1 ] && grep -q "nobody" "$work/err" && [ ! -s "$work/out" ] || fail "find of an unknown key"
+
 # Help and usage errors.
 run --help
 [ "$(status)" = 0 ] && grep -q "fixture FILE" "$work/out" || fail "--help"

@@ -70,5 +70,34 @@ TEST(StoreEngine, UnreadablePairedDevicesLeaveThePairedRowsAlone) {
     EXPECT_TRUE(engine.table().record("aa-bb"));
 }
 
+TEST(StoreEngine, FindsEveryTickAndSamplesActivityOnceASecond) {
+    SightingBuffer buffer;
+    std::vector<double> rates;
+    std::vector<std::pair<std::size_t, Instant>> samples;
+    StoreEngine::Hooks hooks;
+    hooks.clickRate = [&](double rate) { rates.push_back(rate); };
+    hooks.activity = [&](std::span<const DeviceRecord> records, Instant now) { samples.emplace_back(records.size(), now); };
+    StoreEngine engine(buffer, hooks);
+
+    engine.startFinding("A");  // no row yet: nothing starts
+    EXPECT_FALSE(engine.findSession());
+    for (std::uint64_t n = 0; n < 16; ++n) {
+        buffer.append(lowEnergy("A", static_cast<double>(n) * 0.125, -40));
+        engine.tick(n, at(static_cast<double>(n) * 0.125));
+        if (n == 3) engine.startFinding("A");
+    }
+    ASSERT_TRUE(engine.findSession());
+    EXPECT_EQ(rates.size(), 12u);  // ticks 4 to 15
+    EXPECT_DOUBLE_EQ(rates.back(), ClickRate::fastest);
+    ASSERT_EQ(samples.size(), 2u);  // ticks 0 and 8
+    EXPECT_EQ(samples[1], std::make_pair(std::size_t{1}, at(1)));
+
+    engine.chooseFindCandidate("missing");  // not in the table: the session keeps its target
+    EXPECT_EQ(engine.findSession()->targetKey(), "A");
+    engine.endFinding();
+    engine.tick(16, at(2));
+    EXPECT_EQ(rates.size(), 12u);
+}
+
 }  // namespace
 }  // namespace quillmote
