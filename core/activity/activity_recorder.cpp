@@ -40,8 +40,7 @@ std::optional<MinuteRecord> ActivityRecorder::sample(std::span<const DeviceRecor
         current_.reset();
     }
     if (!current_) {
-        current_.emplace();
-        current_->minute = minute;
+        current_ = Accumulator{.minute = minute};
     }
 
     remember(live, since, now);
