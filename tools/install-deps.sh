@@ -4,9 +4,10 @@
 set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
-                libgtest-dev libgmock-dev libbenchmark-dev)
-# clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line checks.
-test_packages=(clang libclang-rt-14-dev python3)
+                qt6-base-dev portaudio19-dev libgtest-dev libgmock-dev libbenchmark-dev)
+# clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
+# checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests.
+test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

@@ -1,0 +1,9 @@
+// Application tests run with a QCoreApplication, so timers, queued calls and D-Bus work.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
