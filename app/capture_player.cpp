@@ -1,0 +1,55 @@
+#include "app/capture_player.h"
+
+#include <QFile>
+#include <chrono>
+#include <filesystem>
+
+#include "core/sightings/fixture.h"
+
+namespace quillmote {
+
+CaptureLaunchError::CaptureLaunchError(const QString& path, const std::string& reason)
+    : std::runtime_error("-replayPath " + path.toStdString() + " couldn't be read as a capture: " + reason),
+      path_(path),
+      reason_(reason) {}
+
+CapturePlayer::CapturePlayer(CaptureReplay replay, SightingBuffer& buffer, QObject* parent)
+    : QObject(parent), replay_(std::move(replay)), buffer_(buffer) {
+    timer_.setInterval(intervalMilliseconds);
+    connect(&timer_, &QTimer::timeout, this, &CapturePlayer::deliverDue);
+}
+
+std::unique_ptr<CapturePlayer> CapturePlayer::fromLaunchArguments(const LaunchSettings& settings,
+                                                                  SightingBuffer& buffer) {
+    auto given = settings.text("replayPath");
+    if (!given) return nullptr;
+    std::vector<Sighting> sightings;
+    try {
+        // Relative paths open against the current folder, as the user typed them.
+        sightings = Fixture::decodeFile(std::filesystem::path(QFile::encodeName(*given).toStdString()));
+    } catch (const FixtureError& error) {
+        throw CaptureLaunchError(*given, error.what());
+    }
+    return std::make_unique<CapturePlayer>(CaptureReplay(std::move(sightings)), buffer);
+}
+
+void CapturePlayer::start() {
+    if (timer_.isActive()) return;
+    startedAt_ = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
+    // Elapsed time comes from the monotonic clock, so a change of the wall clock
+    // neither skips nor repeats part of the capture.
+    clock_.start();
+    previous_ = -1.0;
+    deliverDue();
+    timer_.start();
+}
+
+void CapturePlayer::deliverDue() {
+    double elapsed = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    due_.clear();
+    replay_.appendSightings(previous_, elapsed, startedAt_, due_);
+    for (auto& sighting : due_) buffer_.append(std::move(sighting));
+    previous_ = elapsed;
+}
+
+}  // namespace quillmote
