@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+
+namespace quillmote {
+
+// Keeps the machine from idling into sleep while the app listens: one logind
+// inhibitor lock, taken at construction and held (as its file descriptor) until
+// the object is destroyed. Without logind or a system bus nothing happens.
+class SleepInhibitor : public QObject {
+    Q_OBJECT
+
+public:
+    explicit SleepInhibitor(QDBusConnection bus = QDBusConnection::systemBus(), QObject* parent = nullptr);
+
+    // True once logind has handed over the lock.
+    bool isHeld() const { return lock_.isValid(); }
+
+signals:
+    void held();
+
+private:
+    QDBusUnixFileDescriptor lock_;
+};
+
+}  // namespace quillmote

@@ -1,0 +1,72 @@
+#include "app/click_synth.h"
+
+#include <portaudio.h>
+
+#include <gtest/gtest.h>
+
+namespace quillmote {
+namespace {
+
+// The start/stop rules hold whether or not the machine has a sound card: a start
+// attempt is made only when a positive rate finds the output stopped.
+TEST(ClickSynth, StartsOnlyForPositiveRatesWhileStoppedAndStopsOnlyAtZero) {
+    ClickSynth synth;
+    EXPECT_FALSE(synth.isRunning());
+    EXPECT_EQ(synth.startAttempts(), 0);
+    EXPECT_GT(synth.sampleRate(), 0);
+
+    synth.setRate(-1);
+    EXPECT_EQ(synth.startAttempts(), 0);
+    EXPECT_EQ(synth.rate(), -1);
+
+    synth.setRate(0);
+    EXPECT_EQ(synth.startAttempts(), 0);
+    EXPECT_FALSE(synth.isRunning());
+
+    ASSERT_NO_THROW(synth.setRate(5));
+    EXPECT_EQ(synth.startAttempts(), 1);
+    EXPECT_EQ(synth.rate(), 5);
+    const bool started = synth.isRunning();
+
+    // Running: no new attempt. Stopped after a failure: the next positive rate tries again.
+    synth.setRate(20);
+    EXPECT_EQ(synth.startAttempts(), started ? 1 : 2);
+    int attempts = synth.startAttempts();
+
+    // A negative rate neither starts nor stops.
+    synth.setRate(-1);
+    EXPECT_EQ(synth.startAttempts(), attempts);
+    EXPECT_EQ(synth.isRunning(), started);
+
+    synth.setRate(0);
+    EXPECT_FALSE(synth.isRunning());
+    synth.setRate(0);
+    EXPECT_FALSE(synth.isRunning());
+    EXPECT_EQ(synth.startAttempts(), attempts);
+
+    synth.setRate(0.5);
+    EXPECT_EQ(synth.startAttempts(), attempts + 1);
+    synth.setRate(0);
+    EXPECT_FALSE(synth.isRunning());
+}
+
+TEST(ClickSynth, WithoutAnOutputDeviceFailsQuietlyAndKeepsTrying) {
+    ClickSynth synth;  // sets PortAudio up
+    if (Pa_GetDefaultOutputDevice() != paNoDevice)
+        GTEST_SKIP() << "this machine has an audio output";
+    EXPECT_EQ(synth.sampleRate(), 48000.0);
+
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        ASSERT_NO_THROW(synth.setRate(5));
+        EXPECT_FALSE(synth.isRunning());
+        EXPECT_EQ(synth.startAttempts(), attempt);
+    }
+    // A second synth shares the process's PortAudio set-up and fails the same way.
+    ClickSynth another;
+    another.setRate(1);
+    EXPECT_FALSE(another.isRunning());
+    EXPECT_EQ(another.startAttempts(), 1);
+}
+
+}  // namespace
+}  // namespace quillmote
