@@ -1,0 +1,143 @@
+#include "app/activity_monitor.h"
+
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <set>
+
+namespace quillmote {
+
+namespace {
+
+std::optional<SurgeEvent> lastOpen(const std::vector<SurgeEvent>& surges) {
+    for (auto it = surges.rbegin(); it != surges.rend(); ++it)
+        if (!it->ended) return *it;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ActivityMonitor::ActivityMonitor(SurgeNotifier& notifier, const TestSettings& settings, Calendar calendar,
+                                 QObject* parent)
+    : QObject(parent),
+      notifier_(notifier),
+      settings_(settings),
+      calendar_(std::move(calendar)),
+      history_(settings.historyFolder.value_or(HistoryFiles::defaultFolder())),
+      detector_(std::nullopt, settings.surgeWindowMinutes.value_or(30)) {
+    surges_ = history_.loadSurges();
+    presence_ = history_.loadNamedPresence();
+    const Instant now = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
+    presence_.pruneOlderThan(HistoryFiles::retentionDays, now, calendar_);
+    // An episode still open when the program last stopped goes on.
+    detector_ = SurgeDetector(lastOpen(surges_), settings.surgeWindowMinutes.value_or(30));
+}
+
+void ActivityMonitor::load(Instant now) {
+    const Instant from = now - std::chrono::hours(24 * historyDaysShown);
+    auto* watcher = new QFutureWatcher<std::vector<MinuteRecord>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, now] {
+        std::vector<MinuteRecord> loaded = watcher->result();
+        watcher->deleteLater();
+        // Minutes closed while the worker read stay, after the history, once each.
+        auto extraFrom = minutes_.begin();
+        if (!loaded.empty())
+            extraFrom = std::find_if(minutes_.begin(), minutes_.end(), [&](const MinuteRecord& m) {
+                return m.minute > loaded.back().minute;
+            });
+        loaded.insert(loaded.end(), extraFrom, minutes_.end());
+        minutes_ = std::move(loaded);
+        refreshBaselineIfNeeded(now, true);
+        emit this->loaded();
+    });
+    const HistoryFiles history = history_;
+    watcher->setFuture(QtConcurrent::run([history, now, from] {
+        history.pruneOlderThan(HistoryFiles::retentionDays, now);
+        return history.minutes(from, now);
+    }));
+}
+
+void ActivityMonitor::sample(std::span<const DeviceRecord> records, Instant now) {
+    const auto around = static_cast<int>(std::count_if(records.begin(), records.end(), [now](const DeviceRecord& r) {
+        return r.source == SightingSource::lowEnergy && Freshness::of(r, now) == Freshness::live;
+    }));
+    if (around != aroundNow_) {
+        aroundNow_ = around;
+        emit aroundNowChanged();
+    }
+    const auto names = namedDevices(records, now);
+    presence_.heard(std::set<std::string>(names.begin(), names.end()), now, calendar_);
+
+    auto closed = recorder_.sample(records, now);
+    if (!closed) return;
+    // Failures to write are ignored: memory stays authoritative until the next write succeeds.
+    (void)history_.append(*closed);
+    (void)history_.saveNamedPresence(presence_);
+    minutes_.push_back(*closed);
+    refreshBaselineIfNeeded(now, false);
+    evaluateSurge(records, now);
+    emit minuteClosed();
+}
+
+void ActivityMonitor::refreshBaselineIfNeeded(Instant now, bool force) {
+    const auto hour = calendar_.startOfHour(now);
+    if (!force && hour == baselineHour_) return;
+    baselineHour_ = hour;
+    baseline_.emplace(minutes_, now, calendar_);
+}
+
+void ActivityMonitor::evaluateSurge(std::span<const DeviceRecord> records, Instant now) {
+    const std::size_t window = std::min<std::size_t>(minutes_.size(), minutesWindow);
+    const std::span<const MinuteRecord> recent(minutes_.data() + (minutes_.size() - window), window);
+    auto usual = [this](Instant minute) -> std::optional<double> {
+        if (settings_.usualOverride) return settings_.usualOverride;
+        if (!baseline_) return std::nullopt;
+        return baseline_->usual(minute).level;
+    };
+    auto change = detector_.evaluate(recent, usual, now, [records, now] { return namedDevices(records, now); });
+    if (!change) return;
+    if (change->kind == SurgeDetector::Change::Kind::started) {
+        surges_.push_back(change->event);
+        notifier_.post(change->event);
+    } else {
+        auto same = std::find_if(surges_.rbegin(), surges_.rend(),
+                                 [&](const SurgeEvent& e) { return e.id == change->event.id; });
+        if (same != surges_.rend()) *same = change->event;
+    }
+    const std::size_t kept = std::min(surges_.size(), surgesKept);
+    (void)history_.saveSurges(std::vector<SurgeEvent>(surges_.end() - static_cast<std::ptrdiff_t>(kept), surges_.end()));
+    emit surgesChanged();
+}
+
+ActivityMonitor::Normal ActivityMonitor::normal(Instant at) const {
+    if (settings_.usualOverride) return {settings_.usualOverride, std::nullopt, 0};
+    if (!baseline_) return {std::nullopt, std::nullopt, 0};
+    const auto usual = baseline_->usual(at);
+    if (!usual.isKnown()) return {std::nullopt, std::nullopt, usual.daysSoFar};
+    return {usual.level, usual.basis, 0};
+}
+
+std::optional<std::string> ActivityMonitor::basisLabel(std::optional<Baseline::Basis> basis, Instant at,
+                                                       const Calendar& calendar) {
+    if (!basis) return std::nullopt;
+    const std::string kindOfDay = calendar.isWeekend(at) ? "weekends" : "weekdays";
+    switch (*basis) {
+        case Baseline::Basis::sameWeekday: return calendar.weekdayName(at) + "s";
+        case Baseline::Basis::sameKindOfDay: return kindOfDay;
+        case Baseline::Basis::nearbyHours: return kindOfDay + ", nearby hours";
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> ActivityMonitor::namedDevices(std::span<const DeviceRecord> records, Instant now) {
+    std::set<std::string> names;
+    for (const auto& record : records) {
+        if (record.source != SightingSource::lowEnergy || !record.hasOwnName() ||
+            Freshness::of(record, now) != Freshness::live)
+            continue;
+        names.insert(record.advertisement.localName ? *record.advertisement.localName : *record.cachedName);
+    }
+    return {names.begin(), names.end()};
+}
+
+}  // namespace quillmote

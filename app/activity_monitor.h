@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/launch_settings.h"
+#include "app/surge_notifier.h"
+#include "core/activity/activity_recorder.h"
+#include "core/activity/baseline.h"
+#include "core/activity/history_files.h"
+#include "core/activity/named_presence.h"
+#include "core/activity/surge_detector.h"
+#include "core/time/calendar.h"
+
+namespace quillmote {
+
+// The activity side of the store: turns the records sampled once a second into the
+// count around now, named presence, closed minutes (kept and appended to the day
+// files), the usual level, and surge episodes that it stores and notifies. Main
+// thread only, except the history read at load, which runs in a worker.
+class ActivityMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    // The usual level as the interface shows it: a level (with its basis, absent
+    // when forced by a setting) or still learning with the days so far.
+    struct Normal {
+        std::optional<double> usual;
+        std::optional<Baseline::Basis> basis;
+        int learningDays = 0;
+        friend bool operator==(const Normal&, const Normal&) = default;
+    };
+
+    static constexpr int minutesWindow = 120;     // minutes handed to each surge evaluation
+    static constexpr std::size_t surgesKept = 500; // episodes written to the file
+    static constexpr int historyDaysShown = 30;
+
+    ActivityMonitor(SurgeNotifier& notifier, const TestSettings& settings, Calendar calendar,
+                    QObject* parent = nullptr);
+
+    // Prunes and reads the stored history in a worker; `loaded` follows on this thread.
+    void load(Instant now);
+    void sample(std::span<const DeviceRecord> records, Instant now);
+    Normal normal(Instant at) const;
+
+    // "Mondays", "weekdays", "weekends, nearby hours"; nothing without a basis.
+    static std::optional<std::string> basisLabel(std::optional<Baseline::Basis> basis, Instant at,
+                                                 const Calendar& calendar);
+
+    const std::vector<MinuteRecord>& minutes() const { return minutes_; }
+    const std::vector<SurgeEvent>& surges() const { return surges_; }
+    const std::optional<Baseline>& baseline() const { return baseline_; }
+    int aroundNow() const { return aroundNow_; }
+    const NamedPresence& presence() const { return presence_; }
+    const HistoryFiles& history() const { return history_; }
+
+signals:
+    void aroundNowChanged();
+    void minuteClosed();
+    void surgesChanged();
+    void loaded();
+
+private:
+    SurgeNotifier& notifier_;
+    TestSettings settings_;
+    Calendar calendar_;
+    HistoryFiles history_;
+    ActivityRecorder recorder_;
+    SurgeDetector detector_;
+    std::vector<MinuteRecord> minutes_;
+    std::vector<SurgeEvent> surges_;
+    std::optional<Baseline> baseline_;
+    std::optional<Instant> baselineHour_;
+    int aroundNow_ = 0;
+    NamedPresence presence_;
+
+    void refreshBaselineIfNeeded(Instant now, bool force);
+    void evaluateSurge(std::span<const DeviceRecord> records, Instant now);
+    static std::vector<std::string> namedDevices(std::span<const DeviceRecord> records, Instant now);
+};
+
+}  // namespace quillmote

@@ -1,0 +1,94 @@
+#include "app/activity_monitor.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include "tests/support/sightings.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillmote {
+namespace {
+
+using test::at;
+
+// No notification server: posts go nowhere, as on a desktop without one.
+QDBusConnection noBus() { return QDBusConnection(QStringLiteral("quillmote-test-no-bus")); }
+
+// `count` named devices all heard at `seconds`.
+std::vector<DeviceRecord> crowd(int count, double seconds) {
+    std::vector<DeviceRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.emplace_back(test::lowEnergy("D" + std::to_string(i), seconds, -60, test::named("Phone " + std::to_string(i))),
+                             false);
+    return records;
+}
+
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+TEST(ActivityMonitor, ForcedUsualLevelStartsOneEpisodeAndStoresIt) {
+    test::TempDir dir;
+    SurgeNotifier notifier(noBus());
+    TestSettings settings{dir.path(), 5.0, 3};  // a 3-minute window needs 2 usable minutes
+    ActivityMonitor monitor(notifier, settings, Calendar("Europe/Berlin", "de_DE"));
+    EXPECT_EQ(monitor.normal(at(0)), (ActivityMonitor::Normal{5.0, std::nullopt, 0}));
+
+    const double start = 30;  // mid-minute, so minute boundaries fall between samples
+    for (int s = 0; s <= 5 * 60; ++s) monitor.sample(crowd(16, start + s), at(start + s));
+    EXPECT_EQ(monitor.aroundNow(), 16);
+    ASSERT_EQ(monitor.surges().size(), 1u);  // 16 ≥ 7.5 and 16 ≥ 15: one episode, not one per minute
+    EXPECT_FALSE(monitor.surges()[0].ended);
+    EXPECT_DOUBLE_EQ(monitor.surges()[0].usualAround, 5.0);
+    EXPECT_EQ(monitor.surges()[0].namedDevices.size(), 16u);
+
+    HistoryFiles history(dir.path());
+    EXPECT_EQ(history.loadSurges(), monitor.surges());
+    EXPECT_FALSE(history.loadNamedPresence().days.empty());
+    EXPECT_EQ(history.minutes(at(-3600), at(3600)), monitor.minutes());
+}
+
+TEST(ActivityMonitor, LearnsWithoutHistoryAndLoadKeepsMinutesClosedMeanwhile) {
+    test::TempDir dir;
+    SurgeNotifier notifier(noBus());
+    HistoryFiles history(dir.path());
+    const Instant earlier = std::chrono::floor<std::chrono::minutes>(at(-7200));
+    ASSERT_FALSE(history.append(MinuteRecord{earlier, 60, 3.0, 0, 0, 0, 0}));
+
+    ActivityMonitor monitor(notifier, TestSettings{dir.path(), std::nullopt, std::nullopt},
+                            Calendar("America/New_York", "en_US"));
+    EXPECT_EQ(monitor.normal(at(0)), (ActivityMonitor::Normal{std::nullopt, std::nullopt, 0}));
+    // Two minutes close before the load's answer is handled.
+    for (int s = 0; s <= 130; ++s) monitor.sample(crowd(2, s), at(s));
+    const auto closedBefore = monitor.minutes();
+    ASSERT_EQ(closedBefore.size(), 2u);
+
+    bool loaded = false;
+    QObject::connect(&monitor, &ActivityMonitor::loaded, [&] { loaded = true; });
+    monitor.load(at(130));
+    ASSERT_TRUE(waitFor([&] { return loaded; }));
+    // The stored minute, then the ones closed in memory; those also reached the file,
+    // yet none appears twice.
+    ASSERT_EQ(monitor.minutes().size(), 3u);
+    EXPECT_EQ(monitor.minutes()[0].minute, earlier);
+    EXPECT_LT(monitor.minutes()[0].minute, monitor.minutes()[1].minute);
+    EXPECT_TRUE(monitor.baseline());
+    EXPECT_EQ(monitor.normal(at(130)).learningDays, 0);
+}
+
+TEST(ActivityMonitor, BasisLabels) {
+    const Calendar english("America/New_York", "en_US");
+    const Instant monday = *parseISO8601("2026-03-02T15:00:00Z");
+    const Instant saturday = *parseISO8601("2026-03-07T15:00:00Z");
+    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameWeekday, monday, english), "Mondays");
+    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameKindOfDay, monday, english), "weekdays");
+    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::nearbyHours, saturday, english), "weekends, nearby hours");
+    EXPECT_FALSE(ActivityMonitor::basisLabel(std::nullopt, monday, english));
+}
+
+}  // namespace
+}  // namespace quillmote
