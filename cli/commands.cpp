@@ -46,6 +46,15 @@ const std::vector<Command>& commands() {
          "  --key KEY     the device to follow\n"
          "  --seconds S   how long to replay, in simulated seconds (default: one loop)\n",
          runFind},
+        {"run", "run [-key value ...] [--rows] [--duration SECONDS]", "Run the device store without a window.",
+         "Runs the application's store on the radio, or on a replay with -replayPath FILE, with\n"
+         "the same launch settings as the window (-historyPath DIR, -usualOverride N, ...). After\n"
+         "each publish it prints one JSON line: time, status, devices, visible, aroundNow, normal\n"
+         "and alertsAllowed (once known). Stops on SIGINT or SIGTERM.\n\n"
+         "Options:\n"
+         "  --rows               add the published rows, in display order\n"
+         "  --duration SECONDS   stop after that long\n",
+         runRun},
     };
     return all;
 }

@@ -46,5 +46,6 @@ int runIdentify(const Command& command, std::span<const std::string_view> args);
 int runTable(const Command& command, std::span<const std::string_view> args);
 int runActivity(const Command& command, std::span<const std::string_view> args);
 int runFind(const Command& command, std::span<const std::string_view> args);
+int runRun(const Command& command, std::span<const std::string_view> args);
 
 }  // namespace quillmote::cli

@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/activity_monitor.h"
+#include "app/bluetooth_status.h"
+#include "app/capture_player.h"
+#include "app/capture_recorder.h"
+#include "app/click_synth.h"
+#include "app/launch_settings.h"
+#include "app/scanner.h"
+#include "app/sleep_inhibitor.h"
+#include "app/surge_notifier.h"
+#include "core/engine/store_engine.h"
+#include "core/table/device_order.h"
+
+namespace quillmote {
+
+// The one model every view reads: it owns the buffer, the table (through the tick
+// engine), the display order, the find session's clicks and the activity monitor,
+// starts the radio or a replay, and publishes the rows in display order once a
+// second. Main thread only.
+class DeviceStore : public QObject {
+    Q_OBJECT
+
+public:
+    struct Buses {
+        QDBusConnection session;
+        QDBusConnection system;
+    };
+
+    // On the user's session and system buses.
+    DeviceStore(const LaunchSettings& settings, Calendar calendar, QObject* parent = nullptr);
+    // On given buses, for tests with private peers.
+    DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, QObject* parent = nullptr);
+    ~DeviceStore() override;
+
+    // The radio when no scanner is set stays at `starting`.
+    void setScannerFactory(std::function<std::unique_ptr<Scanner>()> factory) { makeScanner_ = std::move(factory); }
+
+    // Starts the replay or the radio, the self-tests, the history load and the tick
+    // loop; later calls do nothing. Throws CaptureLaunchError for an unusable replay
+    // file, before anything has started.
+    void start();
+
+    void publish(bool resort);
+    std::vector<DeviceRecord> visibleDevices() const;
+    int clearableCount() const;
+    std::optional<DeviceRecord> record(const std::optional<std::string>& key) const;
+
+    void startFinding(const std::string& key);
+    void chooseFindCandidate(const std::string& key);
+    // Ends the search and silences the clicks at once.
+    void endFinding();
+
+    BluetoothStatus status() const { return status_; }
+    const std::vector<DeviceRecord>& devices() const { return devices_; }
+    Instant publishedAt() const { return publishedAt_; }
+    const std::optional<FindSession>& findSession() const { return engine_.findSession(); }
+    const DeviceTable& table() const { return engine_.table(); }
+    DeviceTable& table() { return engine_.table(); }
+    ActivityMonitor& activity() { return *activity_; }
+    SurgeNotifier& notifier() { return *notifier_; }
+    ClickSynth& clicks() { return *clicks_; }
+
+    const std::optional<std::string>& selectedKey() const { return selectedKey_; }
+    void setSelectedKey(std::optional<std::string> key);
+    const QString& searchText() const { return searchText_; }
+    void setSearchText(const QString& text);
+    bool hideUnidentified() const { return hideUnidentified_; }
+    void setHideUnidentified(bool hide);
+    bool clicksEnabled() const { return clicksEnabled_; }
+    void setClicksEnabled(bool enabled);
+    const std::vector<DeviceOrder>& sortOrder() const { return sortOrder_; }
+    // Stores the order and re-sorts, even when it is the current one.
+    void setSortOrder(std::vector<DeviceOrder> order);
+
+    static constexpr int tickMilliseconds = 125;
+
+signals:
+    void statusChanged();
+    void devicesChanged();
+    void selectedKeyChanged();
+    void searchTextChanged();
+    void hideUnidentifiedChanged();
+    void clicksEnabledChanged();
+    void findSessionChanged();
+
+private:
+    const LaunchSettings& settings_;
+    Calendar calendar_;
+    TextOrder textOrder_;
+    BluetoothStatus status_ = BluetoothStatus::starting;
+    std::vector<DeviceRecord> devices_;
+    Instant publishedAt_;
+    std::optional<std::string> selectedKey_;
+    QString searchText_;
+    bool hideUnidentified_ = false;
+    bool clicksEnabled_ = true;
+    std::vector<DeviceOrder> sortOrder_;
+    DisplayOrder displayOrder_;
+    SightingBuffer buffer_;
+    StoreEngine engine_;
+    std::unique_ptr<SurgeNotifier> notifier_;
+    std::unique_ptr<ActivityMonitor> activity_;
+    std::unique_ptr<ClickSynth> clicks_;
+    std::unique_ptr<Scanner> scanner_;
+    std::unique_ptr<CapturePlayer> player_;
+    std::optional<CaptureRecorder> capture_;
+    std::unique_ptr<SleepInhibitor> inhibitor_;
+    std::function<std::unique_ptr<Scanner>()> makeScanner_;
+    QDBusConnection systemBus_;
+    bool started_ = false;
+    std::uint64_t tickCount_ = 0;
+    Instant tickTime_;
+
+    void tick();
+    void setStatus(BluetoothStatus status);
+    StoreEngine::Hooks engineHooks();
+};
+
+}  // namespace quillmote

@@ -1,0 +1,101 @@
+#include "app/device_store.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace quillmote {
+namespace {
+
+QDBusConnection noBus() { return QDBusConnection(QStringLiteral("quillmote-store-test-no-bus")); }
+
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+// A store replaying `capture`, with its settings and history in a temporary folder.
+struct ReplayStore {
+    test::TempDir dir;
+    LaunchSettings settings;
+    DeviceStore store;
+
+    explicit ReplayStore(const std::string& capture, QStringList extra = {})
+        : settings(QStringList{"-replayPath", QString::fromStdString(capture), "-historyPath",
+                               QString::fromStdString((dir.path() / "history").string())} + extra,
+                   std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
+                                               QSettings::IniFormat)),
+          store(settings, Calendar("Europe/Berlin", "en_GB"), DeviceStore::Buses{noBus(), noBus()}) {}
+};
+
+const std::string sample = std::string(QUILLMOTE_TEST_DATA) + "/sample-capture.json";
+
+TEST(DeviceStore, ReplaysPublishesAndFilters) {
+    ReplayStore replay(sample);
+    DeviceStore& store = replay.store;
+    int publishes = 0;
+    QObject::connect(&store, &DeviceStore::devicesChanged, [&] { ++publishes; });
+    store.start();
+    store.start();  // a second start does nothing
+    EXPECT_EQ(store.status(), BluetoothStatus::ready);
+    EXPECT_GE(publishes, 1);  // the first tick publishes
+    ASSERT_TRUE(waitFor([&] { return store.devices().size() == 4; }));
+
+    // A maker's name in another case, with spaces around it, finds that maker's rows.
+    store.setSearchText(QStringLiteral("  aPPLE\t"));
+    auto apple = store.visibleDevices();
+    ASSERT_EQ(apple.size(), 2u);
+    for (const auto& row : apple) EXPECT_EQ(row.identity.maker, "Apple");
+    store.setSearchText(QStringLiteral("e7-11"));  // part of a paired row's key
+    ASSERT_EQ(store.visibleDevices().size(), 1u);
+    EXPECT_EQ(store.visibleDevices()[0].id, "a4-83-e7-11-22-33");
+
+    store.setSearchText({});
+    store.setHideUnidentified(true);
+    EXPECT_EQ(store.visibleDevices().size(), 4u);  // every sample row is identified or named
+
+    EXPECT_FALSE(store.record(std::nullopt));
+    EXPECT_EQ(store.record(std::string("a4-83-e7-11-22-33"))->cachedName, "Sam's Keyboard");
+    EXPECT_EQ(store.clearableCount(), 0);
+
+    // Setting the same sort order again still re-sorts and publishes.
+    store.setSortOrder({DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}});
+    const int before = publishes;
+    store.setSortOrder(store.sortOrder());
+    EXPECT_EQ(publishes, before + 1);
+}
+
+TEST(DeviceStore, FindingNeedsARowAndEndingSilences) {
+    ReplayStore replay(sample);
+    DeviceStore& store = replay.store;
+    store.start();
+    store.startFinding("not-a-device");
+    EXPECT_FALSE(store.findSession());
+    ASSERT_TRUE(waitFor([&] { return store.table().record("5C:3A:91:0E:22:7B") != nullptr; }));
+    store.startFinding("5C:3A:91:0E:22:7B");
+    ASSERT_TRUE(store.findSession());
+    store.endFinding();
+    EXPECT_FALSE(store.findSession());
+    EXPECT_EQ(store.clicks().rate(), 0.0);
+}
+
+TEST(DeviceStore, AnUnusableReplayStopsBeforeAnythingStarts) {
+    test::TempDir files;
+    auto bad = files.write("bad.json", "[{\"source\": \"LE\"}]");
+    ReplayStore replay(bad.string());
+    try {
+        replay.store.start();
+        FAIL() << "started with an unusable replay";
+    } catch (const CaptureLaunchError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"");
+    }
+    EXPECT_EQ(replay.store.status(), BluetoothStatus::starting);
+}
+
+}  // namespace
+}  // namespace quillmote
