@@ -82,6 +82,10 @@ void ClickSynth::start() {
     ++startAttempts_;
     if (!portAudioReady())
         return;
+    // PortAudio lists devices once per process: without an output now, opening would
+    // only fail again, after ~25 ms on the caller's thread, on every tick of a search.
+    if (Pa_GetDefaultOutputDevice() == paNoDevice)
+        return;
     PaStream* stream = nullptr;
     if (Pa_OpenDefaultStream(&stream, 0, 1, paFloat32, generator_->sampleRate(), paFramesPerBufferUnspecified,
                              &renderClicks, generator_.get()) != paNoError)

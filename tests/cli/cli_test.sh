@@ -119,6 +119,24 @@ PY
 run find "$data/find-capture.json" --key nobody
 [ "$(status)" = 1 ] && grep -q "nobody" "$work/err" && [ ! -s "$work/out" ] || fail "find of an unknown key"
 
+# run: the store headless over a replay, one JSON line per publish (about one a second).
+run run -replayPath "$data/rotation-capture.json" -historyPath "$work/history" --rows --duration 2.5
+[ "$(status)" = 0 ] || fail "run exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "run output: $(head -c 600 "$work/out")"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+assert len(lines) >= 2, lines
+for line in lines:
+    assert line["status"] == "ready" and line["normal"] == {"learning": 0}, line
+    assert line["visible"] <= line["devices"] == len(line["rows"]), line
+assert lines[-1]["devices"] >= 1 and lines[-1]["rows"][0]["source"] == "LE"
+PY
+run run -replayPath "$work/absent.json"
+[ "$(status)" = 1 ] && grep -qF -- "-replayPath $work/absent.json couldn't be read as a capture: No such file or directory" "$work/err" ||
+    fail "run with a missing replay: $(status) $(cat "$work/err")"
+run run --frob
+[ "$(status)" = 2 ] && grep -q "unknown option '--frob'" "$work/err" || fail "run --frob"
+
 # Help and usage errors.
 run --help
 [ "$(status)" = 0 ] && grep -q "fixture FILE" "$work/out" || fail "--help"
