@@ -4,44 +4,13 @@
 #include <array>
 #include <map>
 
+#include "core/time/interval_finder.h"
+
 namespace quillmote {
 
 namespace {
 
-enum class Unit { hour, day };
-
-// The calendar interval containing a moment, remembering the last one found: sorted
-// minutes mostly fall in the interval before, which spares a calendar call per minute.
-class IntervalFinder {
-public:
-    IntervalFinder(Unit unit, const Calendar& calendar) : unit_(unit), calendar_(calendar) {}
-
-    std::optional<Instant> startOf(Instant t) {
-        if (known_ && start_ <= t && t < end_) return start_;
-        known_ = false;
-        auto start = unit_ == Unit::hour ? calendar_.startOfHour(t) : calendar_.startOfDay(t);
-        if (!start) return std::nullopt;
-        std::optional<Instant> next;
-        if (unit_ == Unit::hour) {
-            next = calendar_.startOfHour(*start + std::chrono::hours(1));
-        } else if (auto tomorrow = calendar_.addingDays(*start, 1)) {
-            next = calendar_.startOfDay(*tomorrow);
-        }
-        if (next && *next > t) {
-            start_ = *start;
-            end_ = *next;
-            known_ = true;
-        }
-        return start;
-    }
-
-private:
-    Unit unit_;
-    const Calendar& calendar_;
-    Instant start_{};
-    Instant end_{};
-    bool known_ = false;
-};
+using Unit = IntervalFinder::Unit;
 
 struct Group {
     double total = 0;

@@ -3,38 +3,11 @@
 #include <algorithm>
 #include <map>
 
+#include "core/time/interval_finder.h"
+
 namespace quillmote {
 
 namespace {
-
-// The local hour containing a moment, remembering the last hour found: minutes come
-// in time order, and most of them fall in the hour before.
-class HourFinder {
-public:
-    explicit HourFinder(const Calendar& calendar) : calendar_(calendar) {}
-
-    std::optional<Instant> startOf(Instant t) {
-        if (known_ && start_ <= t && t < end_) return start_;
-        auto start = calendar_.startOfHour(t);
-        known_ = false;
-        if (!start) return std::nullopt;
-        // Whatever lies before the next hour's start belongs to this one; the next
-        // start comes from the calendar, so odd hours around clock changes stay exact.
-        auto next = calendar_.startOfHour(*start + std::chrono::hours(1));
-        if (next && *next > t) {
-            start_ = *start;
-            end_ = *next;
-            known_ = true;
-        }
-        return start;
-    }
-
-private:
-    const Calendar& calendar_;
-    Instant start_{};
-    Instant end_{};
-    bool known_ = false;
-};
 
 struct Sum {
     double total = 0;
@@ -60,7 +33,7 @@ Baseline::Baseline(std::span<const MinuteRecord> minutes, Instant today, Calenda
 
     // Keyed by the hour's start, so a repeated hour at a clock change stays two entries.
     std::map<Instant, Sum> groups;
-    HourFinder hours(calendar_);
+    IntervalFinder hours(IntervalFinder::Unit::hour, calendar_);
     for (const auto* record : kept) {
         auto start = hours.startOf(record->minute);
         if (!start) continue;
