@@ -1,0 +1,52 @@
+#include "ui/device_text.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace quillmote {
+namespace {
+
+TEST(DeviceText, PacketRateLabel) {
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(packetRateLabel(std::nullopt, english), "—");
+    EXPECT_EQ(packetRateLabel(12.4, english), "12");
+    EXPECT_EQ(packetRateLabel(3.24, english), "3.2");
+    EXPECT_EQ(packetRateLabel(9.96, english), "10.0");
+    EXPECT_EQ(packetRateLabel(10.4, english), "10");
+    EXPECT_EQ(packetRateLabel(0.04, english), "0.0");
+    EXPECT_EQ(packetRateLabel(3.24, QLocale(QLocale::German, QLocale::Germany)), "3,2");
+}
+
+TEST(DeviceText, DbmRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(dbmText(std::nullopt), "—");
+    EXPECT_EQ(dbmText(-62.5), "-63");
+    EXPECT_EQ(dbmText(-0.4), "0");
+    EXPECT_EQ(dbmText(-99.5), "-100");
+    EXPECT_EQ(dbmText(-61.49), "-61");
+}
+
+TEST(DeviceText, OneSymbolAndIconPerKind) {
+    std::set<std::string_view> symbols;
+    for (DeviceKind kind : allDeviceKinds) {
+        symbols.insert(kindSymbol(kind));
+        EXPECT_FALSE(kindIcon(kind).pixmap(24, 24).isNull()) << rawValue(kind);
+    }
+    EXPECT_EQ(symbols.size(), allDeviceKinds.size());
+    EXPECT_EQ(kindSymbol(DeviceKind::unknown), "questionmark.circle");
+    EXPECT_EQ(kindSymbol(DeviceKind::tracker), "airtag");
+}
+
+TEST(DeviceText, RadioTextIsShownAsItself) {
+    // Markup stays text; the label shows it only because widgets use plain text.
+    EXPECT_EQ(plainText("<b>Bob</b> &amp;"), "<b>Bob</b> &amp;");
+    // A right-to-left override would make "txt.exe" read backwards; it is dropped.
+    EXPECT_EQ(plainText("Pods\u202Eexe.txt"), "Podsexe.txt");
+    EXPECT_EQ(plainText("a\u2066b\u2069c\u200Fd"), "abcd");
+    // Controls become visible pictures rather than breaking the line.
+    EXPECT_EQ(plainText(std::string("a\nb\0c", 5)), QString::fromUtf8("a\u240Ab\u2400c"));
+    // Bytes that are not UTF-8 become replacement characters, the rest survives.
+    EXPECT_EQ(plainText("ok\xFF!"), QString::fromUtf8("ok\uFFFD!"));
+}
+
+}  // namespace
+}  // namespace quillmote

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QIcon>
+#include <QLocale>
+#include <QString>
+#include <optional>
+#include <string_view>
+
+#include "core/identity/device_kind.h"
+
+namespace quillmote {
+
+// "—" without a rate; whole numbers from 10 up; otherwise one fractional digit in
+// the locale's style (0.04 → "0.0", 9.96 → "10.0").
+QString packetRateLabel(std::optional<double> perSecond, const QLocale& locale = QLocale());
+
+// The signal number without its unit: rounded half away from zero, "—" when absent.
+QString dbmText(std::optional<double> rssi);
+
+// The symbol name each kind is known by (the list's and the detail's icon).
+std::string_view kindSymbol(DeviceKind kind);
+
+// The kind's icon: the desktop icon theme's where it has one, else a bundled drawing.
+QIcon kindIcon(DeviceKind kind);
+
+// A radio's text shown as itself: never read as markup, and with the characters
+// that could hide or reorder what follows (controls, bidirectional overrides) made
+// visible or dropped.
+QString plainText(std::string_view text);
+
+}  // namespace quillmote
