@@ -133,6 +133,11 @@ int DeviceStore::clearableCount() const {
     }));
 }
 
+void DeviceStore::clearSilent() {
+    engine_.table().removeSilent(wallClock(), clearSilentAfter);
+    publish(false);
+}
+
 std::optional<DeviceRecord> DeviceStore::record(const std::optional<std::string>& key) const {
     if (!key) return std::nullopt;
     for (const auto& row : devices_)

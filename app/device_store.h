@@ -52,6 +52,9 @@ public:
     void publish(bool resort);
     std::vector<DeviceRecord> visibleDevices() const;
     int clearableCount() const;
+    // Drops the low-energy rows silent for 30 s as of now, then publishes in place.
+    void clearSilent();
+    static constexpr double clearSilentAfter = 30.0;  // seconds
     std::optional<DeviceRecord> record(const std::optional<std::string>& key) const;
 
     void startFinding(const std::string& key);
@@ -68,6 +71,7 @@ public:
     ActivityMonitor& activity() { return *activity_; }
     SurgeNotifier& notifier() { return *notifier_; }
     ClickSynth& clicks() { return *clicks_; }
+    const Calendar& calendar() const { return calendar_; }
 
     const std::optional<std::string>& selectedKey() const { return selectedKey_; }
     void setSelectedKey(std::optional<std::string> key);

@@ -1,6 +1,7 @@
 #include "core/time/calendar.h"
 
 #include <cmath>
+#include <unicode/dtptngen.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
@@ -183,6 +184,23 @@ std::string Calendar::weekdayName(Instant t) const {
     icu::UnicodeString name;
     format.format(toUDate(t), name);
     return toUTF8(name);
+}
+
+std::string Calendar::hourName(Instant t) const {
+    if (!calendar_) return {};
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale locale(locale_.c_str());
+    // "j" is the locale's own hour field: with a day-period marker where it uses one.
+    std::unique_ptr<icu::DateTimePatternGenerator> generator(
+        icu::DateTimePatternGenerator::createInstance(locale, status));
+    if (U_FAILURE(status)) return {};
+    const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(u"j"), status);
+    icu::SimpleDateFormat format(pattern, locale, status);
+    if (U_FAILURE(status)) return {};
+    format.setCalendar(*calendar_);
+    icu::UnicodeString text;
+    format.format(toUDate(t), text);
+    return toUTF8(text);
 }
 
 }  // namespace quillmote

@@ -46,6 +46,8 @@ public:
     bool isWeekend(Instant t) const;
     // The full localized weekday name ("Monday", "Montag").
     std::string weekdayName(Instant t) const;
+    // The local hour as the locale writes an hour alone: "3 PM", "15 Uhr", "15".
+    std::string hourName(Instant t) const;
 
     const std::string& timeZone() const { return timeZone_; }
     const std::string& locale() const { return locale_; }

@@ -101,6 +101,11 @@ TEST(Calendar, WeekdaysAndNames) {
     EXPECT_EQ(Calendar("Europe/Berlin", "de_DE").weekdayName(utc(2024, 3, 3, 23, 30)), "Montag");
     EXPECT_EQ(Calendar("Europe/Moscow", "ru_RU").weekdayName(utc(2024, 3, 4, 12)), "понедельник");
     EXPECT_EQ(Calendar("Europe/Paris", "fr_FR").weekdayName(utc(2024, 3, 6, 12)), "mercredi");
+
+    // An hour alone, as each locale writes one: with a day-period marker only where used.
+    EXPECT_EQ(newYork.hourName(mondayEvening), "10\u202FPM");
+    EXPECT_EQ(Calendar("Europe/London", "en_GB").hourName(utc(2024, 3, 5, 3)), "03");
+    EXPECT_EQ(Calendar("Europe/Berlin", "de_DE").hourName(utc(2024, 3, 5, 3)), "04 Uhr");
 }
 
 TEST(Calendar, WeekendsFollowTheLocale) {

@@ -1,0 +1,32 @@
+// quillmote: the window. Settings come as "-key value" pairs (quillmote -replayPath demo.json).
+#include <QApplication>
+#include <QMessageBox>
+#include <iostream>
+
+#include "app/device_store.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillmote"));
+    QApplication::setApplicationName(QStringLiteral("Quillmote"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillmote"));
+    QApplication::setDesktopFileName(QStringLiteral("quillmote"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillmote")));
+
+    using namespace quillmote;
+    const LaunchSettings settings(QApplication::arguments().mid(1));
+    DeviceStore store(settings, Calendar::current());
+    MainWindow window(store);
+    window.show();
+    try {
+        store.start();
+    } catch (const CaptureLaunchError& error) {
+        // Nothing has started: say why and stop.
+        window.hide();
+        std::cerr << "quillmote: " << error.what() << '\n';
+        QMessageBox::critical(nullptr, QStringLiteral("Quillmote"), QString::fromStdString(error.what()));
+        return 1;
+    }
+    return QApplication::exec();
+}
