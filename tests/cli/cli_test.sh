@@ -152,6 +152,31 @@ run fixture
 run
 [ "$(status)" = 2 ] || fail "no subcommand exited $(status)"
 
+# The shipped demo capture reads back as written, replays as a plausible room, and is
+# exactly what its generator writes, so the two never drift apart.
+root=$(dirname "$0")/../..
+demo=$root/data/demo-capture.json
+run fixture "$demo"
+[ "$(status)" = 0 ] || fail "fixture of the demo capture exited $(status): $(cat "$work/err")"
+$py -c 'import json,sys; assert json.load(open(sys.argv[1])) == json.load(open(sys.argv[2]))' "$demo" "$work/out" ||
+    fail "the demo capture is not in normal form"
+run table "$demo"
+[ "$(status)" = 0 ] || fail "table of the demo capture exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "the demo capture's room"
+import json, sys
+rows = json.load(open(sys.argv[1]))["rows"]
+assert len(rows) >= 15, len(rows)
+assert any(r["identityChanges"] >= 1 for r in rows), "no rotated address folded"
+assert any(r["source"] == "PR" and "batteryPercent" in r for r in rows), "no paired device with a battery"
+kinds = {r["kind"] for r in rows} - {"Unknown"}
+assert len(kinds) >= 6, kinds
+PY
+if $py "$root/tools/make_demo_capture.py" "$work/demo.json"; then
+    cmp -s "$work/demo.json" "$demo" || fail "the generator no longer writes the shipped demo capture"
+else
+    fail "the demo capture generator failed"
+fi
+
 if [ "$failures" -gt 0 ]; then
     echo "$failures cli check(s) failed"
     exit 1
