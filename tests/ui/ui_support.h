@@ -23,15 +23,15 @@ inline bool waitFor(const std::function<bool()>& done, int milliseconds = 10000)
     return done();
 }
 
-// A store replaying a capture from tests/data, with its settings and history in a
-// temporary folder and no D-Bus peers.
+// A store replaying a capture (a name in tests/data, or an absolute path), with its
+// settings and history in a temporary folder and no D-Bus peers.
 struct ReplayStore {
     TempDir dir;
     LaunchSettings settings;
     DeviceStore store;
 
     explicit ReplayStore(const std::string& capture, QStringList extra = {})
-        : settings(QStringList{"-replayPath", QString::fromStdString(testData + "/" + capture), "-historyPath",
+        : settings(QStringList{"-replayPath", QString::fromStdString(capture.starts_with('/') ? capture : testData + "/" + capture), "-historyPath",
                                QString::fromStdString((dir.path() / "history").string())} +
                        extra,
                    std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),

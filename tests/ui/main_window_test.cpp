@@ -1,0 +1,248 @@
+#include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <fstream>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "core/sightings/fixture.h"
+#include "ui/bluetooth_state_view.h"
+#include "ui/device_list_delegate.h"
+#include "ui/device_list_model.h"
+#include "ui/find_sheet.h"
+#include "ui/status_line.h"
+#include "tests/ui/ui_support.h"
+
+namespace quillmote {
+namespace {
+
+using test::ReplayStore;
+using test::waitFor;
+
+Instant wallNow() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
+
+QStringList column(const DeviceListModel& model, int column) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, column).data().toString();
+    return texts;
+}
+
+void clickHeader(MainWindow& window, int column) {
+    QHeaderView* header = window.deviceTable()->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, 5));
+}
+
+TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
+    ReplayStore replay("sample-capture.json");
+    MainWindow window(replay.store);
+    window.show();
+    replay.store.start();
+    DeviceListModel& model = *window.deviceModel();
+    ASSERT_TRUE(waitFor([&] { return model.rowCount() == 4; }));
+    EXPECT_FALSE(window.showsListeningPanel());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Quillmote — ") + window.statusLine());
+    EXPECT_TRUE(window.statusLine().startsWith(QStringLiteral("0 around · learning normal (0 of 3 days)")) ||
+                window.statusLine().contains(QStringLiteral(" around · ")))
+        << window.statusLine().toStdString();
+
+    // The paired keyboard: its row reads as the list shows it.
+    const int keyboard = *model.rowOf("a4-83-e7-11-22-33");
+    EXPECT_EQ(model.index(keyboard, DeviceListModel::name).data().toString(), "Sam's Keyboard");
+    EXPECT_EQ(model.index(keyboard, DeviceListModel::source).data().toString(), "PR");
+    EXPECT_EQ(model.index(keyboard, DeviceListModel::source).data(Qt::ToolTipRole).toString(), "Paired");
+    EXPECT_EQ(model.index(keyboard, DeviceListModel::rate).data().toString(), "—");
+    EXPECT_EQ(model.index(keyboard, DeviceListModel::distance).data(Qt::ToolTipRole).toString(),
+              "This device doesn't announce its transmit power, so metres can't be estimated.");
+
+    // Sorting by name, then the other way round; the header shows it.
+    clickHeader(window, DeviceListModel::name);
+    ASSERT_FALSE(replay.store.sortOrder().empty());
+    EXPECT_EQ(replay.store.sortOrder().front(), (DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}));
+    QStringList names = column(model, DeviceListModel::name);
+    QStringList sorted = names;
+    std::sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return QString::localeAwareCompare(a, b) < 0;
+    });
+    EXPECT_EQ(names, sorted);
+    EXPECT_TRUE(window.resortButton()->isHidden());  // a stable column needs no re-sort
+    clickHeader(window, DeviceListModel::name);
+    std::reverse(sorted.begin(), sorted.end());
+    EXPECT_EQ(column(model, DeviceListModel::name), sorted);
+    EXPECT_EQ(window.deviceTable()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(window, DeviceListModel::signal);
+    EXPECT_FALSE(window.resortButton()->isHidden());  // signal is sorted once, on request
+
+    // Search narrows the rows; nothing found is an empty table, not "Listening…".
+    QTest::keyClicks(window.searchField(), "apple");
+    EXPECT_EQ(model.rowCount(), 2);
+    window.searchField()->setText("no such device");
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_FALSE(window.showsListeningPanel());
+    window.searchField()->clear();
+    EXPECT_EQ(model.rowCount(), 4);
+    window.hideUnidentifiedBox()->setChecked(true);
+    EXPECT_TRUE(replay.store.hideUnidentified());
+    EXPECT_EQ(model.rowCount(), 4);  // every sample row is identified or named
+
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.deviceTable()->selectRow(keyboard);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window")));
+}
+
+TEST(MainWindow, SelectionAndScrollSurvivePublishes) {
+    ReplayStore replay("busy-capture.json");
+    MainWindow window(replay.store);
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.show();
+    replay.store.start();
+    DeviceListModel& model = *window.deviceModel();
+    ASSERT_TRUE(waitFor([&] { return model.rowCount() >= 200; }));
+    QTableView& table = *window.deviceTable();
+
+    const int row = model.rowCount() / 2;
+    const std::string key = model.rows()[row].id;
+    table.selectRow(row);
+    EXPECT_EQ(replay.store.selectedKey(), key);
+    EXPECT_TRUE(window.showsDetail());
+    table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum() / 2);
+    const int scrolled = table.verticalScrollBar()->value();
+
+    int publishes = 0;
+    QObject::connect(&replay.store, &DeviceStore::devicesChanged, [&] { ++publishes; });
+    ASSERT_TRUE(waitFor([&] { return publishes >= 2; }));
+    ASSERT_EQ(table.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(model.rows()[table.selectionModel()->selectedRows().front().row()].id, key);
+    EXPECT_EQ(table.verticalScrollBar()->value(), scrolled);
+
+    // A new sort moves the selected row with its device.
+    clickHeader(window, DeviceListModel::maker);
+    ASSERT_EQ(table.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(model.rows()[table.selectionModel()->selectedRows().front().row()].id, key);
+    EXPECT_EQ(replay.store.selectedKey(), key);
+}
+
+TEST(MainWindow, SilentRowsFadeAndClearSilentRemovesOnlyThem) {
+    ReplayStore replay("sample-capture.json");
+    MainWindow window(replay.store);
+    window.show();
+    replay.store.start();
+    DeviceListModel& model = *window.deviceModel();
+    ASSERT_TRUE(waitFor([&] { return model.rowCount() == 4; }));
+    EXPECT_FALSE(window.clearSilentButton()->isEnabled());
+
+    // A device last heard 31 s ago, and a paired one that is not connected.
+    const Instant now = wallNow();
+    std::vector<Sighting> old;
+    old.emplace_back(SightingSource::lowEnergy, "AA:BB:CC:00:00:01", addingSeconds(now, -31), -70, std::nullopt,
+                     Advertisement{});
+    old.emplace_back(SightingSource::paired, "aa-bb-cc-00-00-02", now, std::nullopt, std::string("Old mouse"),
+                     Advertisement{}, 0x2580, false);
+    replay.store.table().absorb(std::move(old));
+    replay.store.publish(false);
+    const int silent = *model.rowOf("AA:BB:CC:00:00:01");
+    const int paired = *model.rowOf("aa-bb-cc-00-00-02");
+    EXPECT_TRUE(model.index(silent, DeviceListModel::maker).data(DeviceListModel::fadedRole).toBool());
+    EXPECT_TRUE(model.index(paired, DeviceListModel::name).data(DeviceListModel::fadedRole).toBool());
+    EXPECT_FALSE(model.index(*model.rowOf("a4-83-e7-11-22-33"), 0).data(DeviceListModel::fadedRole).toBool());
+    EXPECT_TRUE(window.clearSilentButton()->isEnabled());
+    EXPECT_TRUE(window.statusLine().endsWith(QStringLiteral(" · 1 silent"))) << window.statusLine().toStdString();
+
+    QTest::mouseClick(window.clearSilentButton(), Qt::LeftButton);
+    EXPECT_FALSE(model.rowOf("AA:BB:CC:00:00:01"));
+    EXPECT_TRUE(model.rowOf("aa-bb-cc-00-00-02"));  // paired rows are never cleared by hand
+    EXPECT_FALSE(window.clearSilentButton()->isEnabled());
+}
+
+TEST(MainWindow, RadioTextsAreNeverMarkup) {
+    test::TempDir dir;
+    const auto capture = dir.path() / "hostile.json";
+    Advertisement ad;
+    ad.localName = "<img src=x><b>Bold</b>\u202Eevil\nline";
+    std::vector<Sighting> sightings;
+    sightings.emplace_back(SightingSource::lowEnergy, "66:55:44:33:22:11", test::t0, -50, std::nullopt, ad);
+    {
+        std::ofstream(capture) << fixture::encode(sightings);
+    }
+    ReplayStore replay(capture.string());
+    DeviceStore& store = replay.store;
+    MainWindow window(store);
+    window.show();
+    store.start();
+    ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowCount() == 1; }));
+    const QString shown = window.deviceModel()->index(0, DeviceListModel::name).data().toString();
+    EXPECT_EQ(shown, QString::fromUtf8("<img src=x><b>Bold</b>evil\u240Aline"));
+}
+
+TEST(MainWindow, BluetoothStatesAndTheFindSheet) {
+    // No radio and no replay: the state view, whatever else there is.
+    test::TempDir dir;
+    LaunchSettings settings(QStringList{"-historyPath", QString::fromStdString((dir.path() / "h").string())},
+                            std::make_unique<QSettings>(QString::fromStdString((dir.path() / "s.ini").string()),
+                                                        QSettings::IniFormat));
+    DeviceStore idle(settings, Calendar("UTC", "en_US"),
+                     DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))});
+    MainWindow waiting(idle);
+    waiting.show();
+    idle.start();
+    EXPECT_TRUE(waiting.bluetoothStateView()->isVisible());
+    EXPECT_EQ(waiting.bluetoothStateView()->message(), "Connecting to the system's Bluetooth service…");
+
+    BluetoothStateView view;
+    view.setStatus(BluetoothStatus::poweredOff);
+    EXPECT_EQ(view.title(), "Bluetooth is turned off");
+    EXPECT_EQ(view.message(), "Turn Bluetooth on in your desktop's Bluetooth settings. Scanning starts by itself.");
+    view.setStatus(BluetoothStatus::notAllowed);
+    EXPECT_EQ(view.title(), "Bluetooth access is off");
+    EXPECT_EQ(view.offersSettings(), !bluetoothSettingsCommand().isEmpty());
+    view.setStatus(BluetoothStatus::unsupported);
+    EXPECT_EQ(view.title(), "This computer can't scan for Bluetooth Low Energy");
+    EXPECT_TRUE(view.message().isEmpty());
+    EXPECT_FALSE(view.offersSettings());
+    view.setStatus(BluetoothStatus::resetting);
+    EXPECT_EQ(view.title(), "Bluetooth is restarting…");
+
+    // Double-clicking a row opens the find sheet; Escape ends the session.
+    ReplayStore replay("find-capture.json");
+    MainWindow window(replay.store);
+    window.show();
+    replay.store.start();
+    ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowOf("AA:00:00:00:00:01").has_value() &&
+                                     window.deviceModel()->rows()[*window.deviceModel()->rowOf("AA:00:00:00:00:01")]
+                                         .rssi(); }));
+    QTableView& table = *window.deviceTable();
+    const QModelIndex tag = window.deviceModel()->index(*window.deviceModel()->rowOf("AA:00:00:00:00:01"), 1);
+    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(tag).center());
+    ASSERT_TRUE(replay.store.findSession());
+    ASSERT_TRUE(waitFor([&] { return window.findSheet() && window.findSheet()->isVisible(); }));
+    EXPECT_EQ(window.findSheet()->width(), 440);
+    QTest::keyClick(window.findSheet(), Qt::Key_Escape);
+    EXPECT_FALSE(replay.store.findSession());
+    EXPECT_TRUE(waitFor([&] { return !window.findSheet() || !window.findSheet()->isVisible(); }));
+}
+
+TEST(StatusLine, JoinsItsParts) {
+    StatusLine line;
+    line.aroundNow = 12;
+    line.normal.learningDays = 1;
+    EXPECT_EQ(line.text(), "12 around · learning normal (1 of 3 days)");
+    line.normal.usual = 8.5;
+    line.hourName = QString::fromUtf8("3\u202FPM");
+    line.basisLabel = QStringLiteral("weekdays");
+    line.alertsAllowed = false;
+    line.clearableCount = 2;
+    EXPECT_EQ(line.text(), QString::fromUtf8("12 around · usual 9 at 3\u202FPM (weekdays) · alerts off · 2 silent"));
+    line.alertsAllowed.reset();  // unknown is not "off"
+    line.basisLabel.reset();     // a forced level has no basis
+    line.showsDevices = false;   // the activity page has no silent count
+    EXPECT_EQ(line.text(), QString::fromUtf8("12 around · usual 9 at 3\u202FPM"));
+}
+
+}  // namespace
+}  // namespace quillmote
