@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
         // Nothing has started: say why and stop.
         window.hide();
         std::cerr << "quillmote: " << error.what() << '\n';
-        QMessageBox::critical(nullptr, QStringLiteral("Quillmote"), QString::fromStdString(error.what()));
+        // Without a screen nobody could dismiss the dialog.
+        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+            QMessageBox::critical(nullptr, QStringLiteral("Quillmote"), QString::fromStdString(error.what()));
         return 1;
     }
     return QApplication::exec();
