@@ -17,6 +17,8 @@ FindSheet::FindSheet(DeviceStore& store, QWidget* parent) : QDialog(parent), sto
     view_ = new FindView(this);
     layout->addWidget(view_);
     setFixedWidth(sheetWidth);
+    // Laid out now, so the first session shown already knows its width.
+    layout->activate();
 
     view_->setClicksEnabled(store_.clicksEnabled());
     connect(view_, &FindView::clicksToggled, &store_, &DeviceStore::setClicksEnabled);

@@ -22,6 +22,8 @@ namespace {
 constexpr int titlePixels = 17;
 constexpr int subtitlePixels = 15;
 constexpr int numberPixels = 72;
+// What a button adds around its text.
+constexpr int buttonChrome = 24;
 
 QFont sized(QFont font, int pixels, bool bold = false) {
     font.setPixelSize(pixels);
@@ -57,13 +59,12 @@ TrendLook trendLook(TrendDirection trend, const QPalette& palette) {
 
 FindView::FindView(QWidget* parent) : QWidget(parent) {
     auto* stack = new QVBoxLayout(this);
-    stack->setContentsMargins(28, 28, 28, 28);
+    stack->setContentsMargins(padding, padding, padding, padding);
     stack->setSpacing(18);
 
     title_ = plainLabel(this, QStringLiteral("title"));
     title_->setFont(sized(font(), titlePixels, true));
     title_->setAlignment(Qt::AlignCenter);
-    title_->setWordWrap(true);
     stack->addWidget(title_);
 
     reading_ = new QWidget(this);
@@ -158,8 +159,11 @@ QString FindView::candidateLabel(const std::string& key, const DeviceRecord* rec
 
 void FindView::showSession(const FindSession& session, const RecordLookup& lookup) {
     const DeviceRecord* target = lookup(session.targetKey());
-    title_->setText(QStringLiteral("Finding ") +
-                    (target ? plainText(target->displayName()) : QStringLiteral("device")));
+    const QString title =
+        QStringLiteral("Finding ") + (target ? plainText(target->displayName()) : QStringLiteral("device"));
+    // A radio may send a name too long for the sheet, with nowhere to wrap it.
+    title_->setText(title_->fontMetrics().elidedText(title, Qt::ElideRight, textRoom()));
+    title_->setToolTip(title_->text() == title ? QString() : title);
 
     const bool hearing = session.isHearingTarget();
     std::optional<double> heard = hearing ? session.rssi() : std::nullopt;
@@ -240,9 +244,17 @@ void FindView::showCandidates(const std::vector<std::string>& keys, const Record
         candidateButtons_.pop_back();
     }
     candidateKeys_ = keys;
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        candidateButtons_[i]->setText(buttonText(candidateLabel(keys[i], lookup(keys[i]))));
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        QPushButton* button = candidateButtons_[i];
+        const QString label = candidateLabel(keys[i], lookup(keys[i]));
+        // Cut from the middle, so both the name's start and the reading stay.
+        const QString fitted = button->fontMetrics().elidedText(label, Qt::ElideMiddle, textRoom() - buttonChrome);
+        button->setText(buttonText(fitted));
+        button->setToolTip(fitted == label ? QString() : label);
+    }
 }
+
+int FindView::textRoom() const { return std::max(0, width() - 2 * padding); }
 
 void FindView::setColour(QLabel* label, const QColor& colour) {
     if (label->palette().color(QPalette::WindowText) == colour) return;

@@ -30,6 +30,7 @@ class FindView : public QWidget {
 
 public:
     static constexpr double quietOpacity = 0.35;
+    static constexpr int padding = 28;
 
     explicit FindView(QWidget* parent = nullptr);
 
@@ -66,6 +67,8 @@ private:
     void showStatus(const FindSession::Status& status, const RecordLookup& lookup);
     void showCandidates(const std::vector<std::string>& keys, const RecordLookup& lookup);
     void setColour(QLabel* label, const QColor& colour);
+    // The width a line of text may take inside the padding.
+    int textRoom() const;
 };
 
 }  // namespace quillmote

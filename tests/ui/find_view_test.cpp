@@ -222,8 +222,9 @@ TEST(FindView, AmbiguousSessionOffersEveryCandidate) {
               "It changed its privacy address and several similar devices appeared. Which one is it?");
     // "&&" shows as one "&" instead of making a keyboard shortcut.
     EXPECT_EQ(shown.candidates(), (QStringList{"Tom && Jerry · -62 dBm", "C · —"}));
+    view.resize(FindSheet::sheetWidth, view.sizeHint().height());
     view.show();
-    test::saveScreenshot(view, "find-view-ambiguous");
+    EXPECT_TRUE(test::saveScreenshot(view, "find-view-ambiguous"));
 
     // Ticks refresh the same buttons, so a click lands on the key it showed.
     view.showSession(session, lookup);
@@ -237,6 +238,41 @@ TEST(FindView, AmbiguousSessionOffersEveryCandidate) {
     view.showSession(session, lookup);
     EXPECT_TRUE(shown.hidden("candidates"));
     EXPECT_FALSE(shown.hidden("status"));
+}
+
+TEST(FindView, LongRadioNamesAreCutToFit) {
+    DeviceTable table;
+    hear(table, "A", 0, -60);
+    FindSession session(*table.record("A"));
+    hear(table, "B", 1, -60);
+    hear(table, "C", 1, -60);
+    session.update(table, at(3.5));
+    ASSERT_EQ(session.status().kind, Kind::ambiguous);
+
+    // One unbroken word, so wrapping cannot help.
+    DeviceRecord named = *table.record("B");
+    named.advertisement.localName = std::string(200, 'W');
+    const RecordLookup lookup = [&](const std::string& key) -> const DeviceRecord* {
+        return key == "C" ? table.record("C") : &named;
+    };
+
+    FindView view;
+    view.resize(FindSheet::sheetWidth, 500);
+    view.showSession(session, lookup);
+    const int room = FindSheet::sheetWidth - 2 * FindView::padding;
+    auto* title = view.findChild<QLabel*>("title");
+    EXPECT_TRUE(title->text().startsWith("Finding WWW"));
+    EXPECT_TRUE(title->text().endsWith("…"));
+    EXPECT_LE(title->sizeHint().width(), room);
+    EXPECT_EQ(title->toolTip(), "Finding " + QString(200, 'W'));
+
+    const auto buttons = view.findChild<QWidget*>("candidates")->findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    EXPECT_TRUE(buttons[0]->text().startsWith("WWW"));
+    EXPECT_TRUE(buttons[0]->text().endsWith(" · -60 dBm")) << "the reading survives the cut";
+    EXPECT_LE(buttons[0]->sizeHint().width(), room);
+    EXPECT_EQ(buttons[0]->toolTip(), QString(200, 'W') + " · -60 dBm");
+    EXPECT_TRUE(buttons[1]->toolTip().isEmpty());
 }
 
 TEST(FindView, CandidateLabelTruncatesTheSignal) {
