@@ -148,6 +148,7 @@ QString FindView::candidateLabel(const std::string& key, const DeviceRecord* rec
     QString label = record ? plainText(record->displayName()) : plainText(key);
     label += QStringLiteral(" · ");
     const std::optional<double> rssi = record ? record->rssi() : std::nullopt;
+    // Nothing a radio reports comes near the bound; past it the conversion would overflow.
     if (rssi && std::isfinite(*rssi) && std::abs(*rssi) < 1e6) {
         const auto whole = static_cast<long long>(std::trunc(*rssi));
         label += QString::number(whole) + QStringLiteral(" dBm");

@@ -1,6 +1,5 @@
 #include "ui/find_view.h"
 
-#include <QCheckBox>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPushButton>
@@ -287,20 +286,6 @@ TEST(FindView, CandidateLabelTruncatesTheSignal) {
     EXPECT_EQ(FindView::candidateLabel("K", &record), "Keys · —");
     // A gone row shows its key, as plain text.
     EXPECT_EQ(FindView::candidateLabel("AA\u202E:01", nullptr), "AA:01 · —");
-}
-
-TEST(FindView, ClicksSwitchReportsOnlyTheUsersChanges) {
-    FindView view;
-    auto* clicks = view.findChild<QCheckBox*>("clicks");
-    std::vector<bool> toggled;
-    QObject::connect(&view, &FindView::clicksToggled, [&](bool on) { toggled.push_back(on); });
-    view.setClicksEnabled(true);
-    EXPECT_TRUE(clicks->isChecked());
-    clicks->click();
-    EXPECT_EQ(toggled, std::vector<bool>{false});
-    view.setClicksEnabled(true);
-    EXPECT_TRUE(clicks->isChecked());
-    EXPECT_EQ(toggled, std::vector<bool>{false}) << "showing the store's value is not a change";
 }
 
 }  // namespace
