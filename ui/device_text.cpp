@@ -15,9 +15,14 @@ QString packetRateLabel(std::optional<double> perSecond, const QLocale& locale) 
 
 QString dbmText(std::optional<double> rssi) {
     if (!rssi || !std::isfinite(*rssi)) return QStringLiteral("—");
-    const long long rounded = std::llround(*rssi);  // halves away from zero
-    // A minus sign before zero would read as a reading.
-    return QString::number(rounded == 0 ? 0 : rounded);
+    // Far past anything a radio reports, rounding would overflow.
+    if (std::abs(*rssi) >= 1e6) return QStringLiteral("—");
+    return signalNumber(std::llround(*rssi));  // halves away from zero
+}
+
+QString signalNumber(long long value) {
+    if (value >= 0) return QString::number(value);
+    return QString(QChar(0x2212)) + QString::number(-value);
 }
 
 namespace {

@@ -16,6 +16,8 @@ QString packetRateLabel(std::optional<double> perSecond, const QLocale& locale =
 
 // The signal number without its unit: rounded half away from zero, "—" when absent.
 QString dbmText(std::optional<double> rssi);
+// A whole number of dBm as signal texts write it, with a true minus sign (U+2212).
+QString signalNumber(long long value);
 
 // The symbol name each kind is known by (the list's and the detail's icon).
 std::string_view kindSymbol(DeviceKind kind);

@@ -151,7 +151,7 @@ QString FindView::candidateLabel(const std::string& key, const DeviceRecord* rec
     // Nothing a radio reports comes near the bound; past it the conversion would overflow.
     if (rssi && std::isfinite(*rssi) && std::abs(*rssi) < 1e6) {
         const auto whole = static_cast<long long>(std::trunc(*rssi));
-        label += QString::number(whole) + QStringLiteral(" dBm");
+        label += signalNumber(whole) + QStringLiteral(" dBm");
     } else {
         label += QStringLiteral("—");
     }

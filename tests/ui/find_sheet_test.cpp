@@ -52,7 +52,7 @@ TEST(FindSheet, FollowsTheTagAcrossItsNewAddressUntilDone) {
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_TRUE(sheet->isVisible());
 
-    ASSERT_TRUE(waitFor([&] { return sheet->findChild<DBMText*>()->text() == "-60"; }));
+    ASSERT_TRUE(waitFor([&] { return sheet->findChild<DBMText*>()->text() == "−60"; }));
     EXPECT_EQ(status(*sheet), "Walk around slowly. The number rises as you get closer.");
     ASSERT_TRUE(waitFor([&] { return store.clicks().rate() > 0; }));
 
@@ -61,7 +61,7 @@ TEST(FindSheet, FollowsTheTagAcrossItsNewAddressUntilDone) {
         [&] { return status(*sheet) == "Re-acquired: the device changed its privacy address and was picked up again."; },
         15000));
     EXPECT_EQ(store.findSession()->targetKey(), tagAfter);
-    ASSERT_TRUE(waitFor([&] { return sheet->findChild<DBMText*>()->text() == "-62"; }));
+    ASSERT_TRUE(waitFor([&] { return sheet->findChild<DBMText*>()->text() == "−62"; }));
     ASSERT_TRUE(waitFor([&] { return store.record(tagAfter).has_value(); }));
     ASSERT_TRUE(waitFor([&] {
         return sheet->findChild<QLabel*>("title")->text() == "Finding " + QString::fromStdString(store.record(tagAfter)->displayName());

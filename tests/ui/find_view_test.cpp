@@ -129,7 +129,7 @@ TEST(FindView, ReacquiredTargetNearby) {
     FindView view;
     Shown shown{view};
     view.showSession(session, rowsOf(table));
-    EXPECT_EQ(shown.number(), "-54");
+    EXPECT_EQ(shown.number(), "−54");
     EXPECT_DOUBLE_EQ(shown.opacity(), 1.0);
     EXPECT_NEAR(shown.meter().targetFraction(), 0.71, 0.005);
     EXPECT_EQ(shown.text("proximity"), "Near");
@@ -159,7 +159,7 @@ TEST(FindView, NumberAndUnitShareABaseline) {
     view.show();
     auto& number = *view.findChild<DBMText*>();
     auto& unit = *view.findChild<QLabel*>("unit");
-    ASSERT_EQ(number.text(), "-62");
+    ASSERT_EQ(number.text(), "−62");
     const int numberBase = inkBottom(number);
     ASSERT_GT(numberBase, 0);
     EXPECT_NEAR(inkBottom(unit), numberBase, 1);
@@ -220,7 +220,7 @@ TEST(FindView, AmbiguousSessionOffersEveryCandidate) {
     EXPECT_EQ(shown.text("question"),
               "It changed its privacy address and several similar devices appeared. Which one is it?");
     // "&&" shows as one "&" instead of making a keyboard shortcut.
-    EXPECT_EQ(shown.candidates(), (QStringList{"Tom && Jerry · -62 dBm", "C · —"}));
+    EXPECT_EQ(shown.candidates(), (QStringList{"Tom && Jerry · −62 dBm", "C · —"}));
     view.resize(FindSheet::sheetWidth, view.sizeHint().height());
     view.show();
     EXPECT_TRUE(test::saveScreenshot(view, "find-view-ambiguous"));
@@ -268,9 +268,9 @@ TEST(FindView, LongRadioNamesAreCutToFit) {
     const auto buttons = view.findChild<QWidget*>("candidates")->findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 2);
     EXPECT_TRUE(buttons[0]->text().startsWith("WWW"));
-    EXPECT_TRUE(buttons[0]->text().endsWith(" · -60 dBm")) << "the reading survives the cut";
+    EXPECT_TRUE(buttons[0]->text().endsWith(" · −60 dBm")) << "the reading survives the cut";
     EXPECT_LE(buttons[0]->sizeHint().width(), room);
-    EXPECT_EQ(buttons[0]->toolTip(), QString(200, 'W') + " · -60 dBm");
+    EXPECT_EQ(buttons[0]->toolTip(), QString(200, 'W') + " · −60 dBm");
     EXPECT_TRUE(buttons[1]->toolTip().isEmpty());
 }
 
@@ -279,7 +279,7 @@ TEST(FindView, CandidateLabelTruncatesTheSignal) {
     record.advertisement.localName = "Keys";
     EXPECT_EQ(FindView::candidateLabel("K", &record), "Keys · —");
     record.smoother.value = -62.7;
-    EXPECT_EQ(FindView::candidateLabel("K", &record), "Keys · -62 dBm");
+    EXPECT_EQ(FindView::candidateLabel("K", &record), "Keys · −62 dBm");
     record.smoother.value = -0.4;
     EXPECT_EQ(FindView::candidateLabel("K", &record), "Keys · 0 dBm");
     record.smoother.value = std::nan("");
