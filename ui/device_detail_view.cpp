@@ -165,7 +165,7 @@ QWidget* DeviceDetailView::makeSummary() {
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    summaryPage_ = scroll;
+    summaryScroll_ = scroll;
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -239,11 +239,11 @@ void DeviceDetailView::showRecord(const DeviceRecord& record) {
     record_ = record;
     if (another) {
         setTab(Tab::summary);
-        static_cast<QScrollArea*>(summaryPage_)->verticalScrollBar()->setValue(0);
+        summaryScroll_->verticalScrollBar()->setValue(0);
     }
 
     kindIcon_->setPixmap(kindIcon(record.identity.kind).pixmap(28, 28));
-    kindIcon_->setToolTip(fromView(kindSymbol(record.identity.kind)));
+    kindIcon_->setToolTip(fromView(rawValue(record.identity.kind)));
     const QString name = plainText(record.displayName());
     if (name_->text() != name) name_->setText(name);
     const QString label = plainText(record.identity.label);

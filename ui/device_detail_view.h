@@ -13,6 +13,7 @@
 class QBoxLayout;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class QTimer;
 class QVBoxLayout;
@@ -65,7 +66,7 @@ private:
     QLabel* subtitle_;
     QPushButton* findButton_;
     QTabWidget* tabs_;
-    QWidget* summaryPage_;
+    QScrollArea* summaryScroll_;
     QLabel* dbm_;
     QLabel* pill_;
     SignalBarsView* bars_;

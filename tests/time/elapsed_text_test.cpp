@@ -30,7 +30,8 @@ TEST(ElapsedText, NothingOddForTheFirstMomentOrABadClock) {
 
 TEST(ElapsedText, InTheUsersLanguage) {
     EXPECT_EQ(elapsedText(125, "de_DE"), "2 Min., 5 Sek.");
-    EXPECT_EQ(elapsedText(125, "fr_FR"), "2 min et 5 s");
+    // French keeps number and unit together with no-break spaces.
+    EXPECT_EQ(elapsedText(125, "fr_FR"), "2\u00A0min et 5\u202Fs");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 #include "core/sightings/fixture.h"
@@ -171,14 +172,26 @@ TEST(RawDataView, ListsTheNewestHundredAndCopiesTheNewestFifty) {
     const std::vector<Sighting> copied = Fixture::decode(QGuiApplication::clipboard()->text().toStdString());
     EXPECT_EQ(copied, std::vector<Sighting>(packets.begin() + 200, packets.end()));
 
-    // The same device refreshed keeps "Copied"; another device starts afresh.
-    view.setContent(record, packets);
+    // The same device refreshed keeps "Copied" and the place the user scrolled to;
+    // another device starts afresh, at the top.
+    view.show();
+    auto* scroll = view.verticalScrollBar();
+    ASSERT_TRUE(test::waitFor([&] { return scroll->maximum() > 1000; }));
+    scroll->setValue(1000);
+    std::vector<Sighting> more = packets;
+    more.push_back(lowEnergy("5C:3A:91:0E:22:7B", 70, -45, test::named("250")));
+    record.absorb(more.back());
+    view.setContent(record, more);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(scroll->value(), 1000);
+    EXPECT_TRUE(packetRows(view).front()->findChildren<QLabel*>().last()->text().endsWith("name 250"));
     EXPECT_EQ(copy->text(), "Copied");
     DeviceRecord other(lowEnergy("OTHER", 0), false);
     view.setContent(other, {lowEnergy("OTHER", 0)});
     EXPECT_FALSE(view.copied());
     EXPECT_EQ(copy->text(), "Copy as test fixture");
     EXPECT_EQ(packetRows(view).size(), 1);
+    EXPECT_EQ(scroll->value(), 0);
 }
 
 TEST(RawDataView, APairedDeviceHasNoPacketsToCopy) {
