@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "app/device_store.h"
@@ -49,3 +50,6 @@ inline bool saveScreenshot(QWidget& widget, const QString& name) {
 }
 
 }  // namespace quillmote::test
+
+// Test failures print texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
