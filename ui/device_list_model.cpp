@@ -81,8 +81,8 @@ void DeviceListModel::setRows(std::vector<DeviceRecord> rows, Instant publishedA
         int end = i;
         while (end < static_cast<int>(rows.size()) && !staying.contains(rows[end].id)) ++end;
         beginInsertRows({}, i, end - 1);
-        rows_.insert(rows_.begin() + i, std::make_move_iterator(rows.begin() + i),
-                     std::make_move_iterator(rows.begin() + end));
+        // Copies: `rows` still becomes the model's values below.
+        rows_.insert(rows_.begin() + i, rows.begin() + i, rows.begin() + end);
         endInsertRows();
         i = end;
     }

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "app/device_store.h"
+#include "ui/find_sheet.h"
 
 class QCheckBox;
 class QLabel;
@@ -18,7 +19,7 @@ namespace quillmote {
 class BluetoothStateView;
 class DeviceDetailView;
 class DeviceListModel;
-class FindSheet;
+
 
 // The one window: the radio's state or the device list beside the selected device's
 // detail, a toolbar of list actions, and the status line under the title. It only

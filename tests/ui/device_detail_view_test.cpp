@@ -75,7 +75,7 @@ TEST_F(DetailFixture, ALiveDeviceCanBeFollowed) {
     EXPECT_TRUE(findButton().isEnabled());
     EXPECT_EQ(findButton().toolTip(), "Hotter/colder meter with clicks.");
     EXPECT_EQ(pill(), "Near");
-    EXPECT_EQ(view.findChild<QLabel*>("dbm")->text(), "-50");
+    EXPECT_EQ(view.findChild<QLabel*>("dbm")->text(), "−50");
     EXPECT_EQ(shown(rows(), "Heard via"), "Low energy");
     EXPECT_TRUE(shown(rows(), "Packets per second").endsWith(" (last 10 seconds)"));
     // An unnamed device shows its label once.

@@ -16,6 +16,7 @@
 #include "ui/device_list_model.h"
 #include "ui/find_sheet.h"
 #include "ui/status_line.h"
+#include "tests/support/sightings.h"
 #include "tests/ui/ui_support.h"
 
 namespace quillmote {
@@ -52,6 +53,7 @@ TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
         << window.statusLine().toStdString();
 
     // The paired keyboard: its row reads as the list shows it.
+    ASSERT_TRUE(model.rowOf("a4-83-e7-11-22-33")) << column(model, DeviceListModel::name).join(",").toStdString();
     const int keyboard = *model.rowOf("a4-83-e7-11-22-33");
     EXPECT_EQ(model.index(keyboard, DeviceListModel::name).data().toString(), "Sam's Keyboard");
     EXPECT_EQ(model.index(keyboard, DeviceListModel::source).data().toString(), "PR");
@@ -168,7 +170,7 @@ TEST(MainWindow, RadioTextsAreNeverMarkup) {
     std::vector<Sighting> sightings;
     sightings.emplace_back(SightingSource::lowEnergy, "66:55:44:33:22:11", test::t0, -50, std::nullopt, ad);
     {
-        std::ofstream(capture) << fixture::encode(sightings);
+        std::ofstream(capture) << Fixture::encode(sightings);
     }
     ReplayStore replay(capture.string());
     DeviceStore& store = replay.store;
@@ -216,9 +218,10 @@ TEST(MainWindow, BluetoothStatesAndTheFindSheet) {
     ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowOf("AA:00:00:00:00:01").has_value() &&
                                      window.deviceModel()->rows()[*window.deviceModel()->rowOf("AA:00:00:00:00:01")]
                                          .rssi(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTableView& table = *window.deviceTable();
     const QModelIndex tag = window.deviceModel()->index(*window.deviceModel()->rowOf("AA:00:00:00:00:01"), 1);
-    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(tag).center());
+    emit table.doubleClicked(tag);  // the view's own signal for a row's primary action
     ASSERT_TRUE(replay.store.findSession());
     ASSERT_TRUE(waitFor([&] { return window.findSheet() && window.findSheet()->isVisible(); }));
     EXPECT_EQ(window.findSheet()->width(), 440);
