@@ -754,7 +754,7 @@ private:
 BluezScanner::BluezScanner() : BluezScanner(Options{}) {}
 
 BluezScanner::BluezScanner(Options options) : options_(std::move(options)) {
-    thread_.setObjectName(QStringLiteral("quillmote-bluez"));
+    thread_.setObjectName(QStringLiteral("bluez-scanner"));
 }
 
 BluezScanner::~BluezScanner() {

@@ -64,3 +64,10 @@ sleep 2  # the scanner finds the adapter and starts discovery
 wait "$probe_pid"
 echo "rate ${rate}/s for ${seconds}s over ${devices} devices: expected $((rate * seconds)) signals"
 cat "$work/probe.json"
+/usr/bin/python3 -c '
+import json, sys
+probe = json.load(open(sys.argv[1]))
+rate = float(sys.argv[2])
+print("scanner process: %.1f us CPU per signal, %.1f %% of one core at %d signals/s"
+      % (probe["cpuMicrosecondsPerSignal"], probe["cpuMicrosecondsPerSignal"] * rate / 1e4, rate))
+' "$work/probe.json" "$rate"
