@@ -55,6 +55,12 @@ const std::vector<Command>& commands() {
          "  --rows               add the published rows, in display order\n"
          "  --duration SECONDS   stop after that long\n",
          runRun},
+        {"bluez-status", "bluez-status", "Show whether Bluetooth is usable through BlueZ.",
+         "Asks BlueZ on the system bus for its adapter, waiting up to 3 s for an answer, and prints\n"
+         "one JSON object: status (starting: bluetoothd is not running; unsupported: no adapter;\n"
+         "poweredOff, resetting, notAllowed or ready) and adapter (path, address and name, or null).\n"
+         "It does not start a scan. Exits 1 when the system bus itself cannot be reached.\n",
+         runBluezStatus},
     };
     return all;
 }

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "app/bluez_scanner.h"
 #include "app/device_store.h"
 #include "cli/commands.h"
 #include "cli/record_json.h"
@@ -89,6 +90,9 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
     QCoreApplication app(argc, argv);
     const LaunchSettings settings(launchArguments);
     DeviceStore store(settings, Calendar::current());
+    // The radio when no replay is configured; the store never makes one for a replay.
+    if (!settings.text(QStringLiteral("replayPath")))
+        store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
     QObject::connect(&store, &DeviceStore::devicesChanged, [&store, withRows] {
         std::cout << publishLine(store, withRows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                   << '\n'

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <iostream>
 
+#include "app/bluez_scanner.h"
 #include "app/device_store.h"
 #include "ui/main_window.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     using namespace quillmote;
     const LaunchSettings settings(QApplication::arguments().mid(1));
     DeviceStore store(settings, Calendar::current());
+    // The radio, used when no replay is configured.
+    store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
     MainWindow window(store);
     window.show();
     try {

@@ -2,6 +2,7 @@
 // dbus-daemon per test, with python-dbusmock playing the notification server or logind.
 #include "app/sleep_inhibitor.h"
 #include "app/surge_notifier.h"
+#include "tests/support/private_bus.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -26,188 +27,16 @@ namespace quillmote {
 namespace {
 
 using namespace std::chrono_literals;
+using test::MockCall;
+using test::PrivateBus;
+using test::PrivateBusTest;
+using test::mockCalls;
+using test::waitUntil;
 
 const QString notificationsName = QStringLiteral("org.freedesktop.Notifications");
 const QString notificationsPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString logindName = QStringLiteral("org.freedesktop.login1");
 const QString logindPath = QStringLiteral("/org/freedesktop/login1");
-
-// Runs the event loop until `done` holds. The deadline only keeps a broken peer
-// from hanging the suite; it is not what the tests check.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 15s) {
-    QDeadlineTimer deadline(limit);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-void stopProcess(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-}
-
-// A bus of its own: no service directories, so nothing real is ever activated on it.
-const char* busConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
-
-class PrivateBus {
-public:
-    PrivateBus() {
-        if (!configDir_.isValid()) {
-            error_ = QStringLiteral("cannot create a temporary folder for the bus configuration");
-            return;
-        }
-        QFile config(configDir_.filePath(QStringLiteral("bus.conf")));
-        if (!config.open(QIODevice::WriteOnly) || config.write(busConfig) < 0) {
-            error_ = QStringLiteral("cannot write the bus configuration");
-            return;
-        }
-        config.close();
-
-        daemon_.start(QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1")});
-        if (!daemon_.waitForStarted(10000)) {
-            error_ = QStringLiteral("dbus-daemon could not be started (install the dbus package: tools/install-deps.sh): ") +
-                     daemon_.errorString();
-            return;
-        }
-        QDeadlineTimer deadline(10s);
-        while (!daemon_.canReadLine() && !deadline.hasExpired() && daemon_.state() == QProcess::Running)
-            daemon_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        if (address_.isEmpty()) {
-            error_ = QStringLiteral("dbus-daemon printed no address: ") + QString::fromUtf8(daemon_.readAllStandardError());
-            return;
-        }
-
-        static int serial = 0;
-        connectionName_ = QStringLiteral("quillmote-test-bus-%1").arg(++serial);
-        bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address_, connectionName_));
-        if (!bus_->isConnected())
-            error_ = QStringLiteral("cannot connect to the private bus: ") + bus_->lastError().message();
-    }
-
-    ~PrivateBus() {
-        for (auto& mock : mocks_)
-            stopProcess(*mock);
-        bus_.reset();
-        if (!connectionName_.isEmpty())
-            QDBusConnection::disconnectFromBus(connectionName_);
-        stopProcess(daemon_);
-    }
-
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    const QString& error() const { return error_; }
-    QDBusConnection& bus() { return *bus_; }
-
-    bool hasOwner(const QString& name) { return bus_->interface()->isServiceRegistered(name).value(); }
-
-    // Starts a dbusmock template on this bus and waits for its name; returns an
-    // error text, empty on success.
-    QString startMock(const QString& templateName, const QString& name, bool system) {
-        auto mock = std::make_unique<QProcess>();
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), address_);
-        mock->setProcessEnvironment(environment);
-        QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"), templateName};
-        if (system)
-            arguments << QStringLiteral("--system");
-        // The system Python: dbusmock is a distribution package, not in any virtualenv.
-        mock->start(QStringLiteral("/usr/bin/python3"), arguments);
-        if (!mock->waitForStarted(10000))
-            return QStringLiteral("/usr/bin/python3 could not be started: ") + mock->errorString();
-        QProcess* process = mock.get();
-        mocks_.push_back(std::move(mock));
-        if (!waitUntil([&] { return hasOwner(name) || process->state() == QProcess::NotRunning; }))
-            return QStringLiteral("the dbusmock %1 template never took %2").arg(templateName, name);
-        if (!hasOwner(name))
-            return QStringLiteral("python-dbusmock failed (install python3-dbusmock: tools/install-deps.sh): ") +
-                   QString::fromUtf8(process->readAllStandardError());
-        return {};
-    }
-
-    void stopMocks() {
-        for (auto& mock : mocks_)
-            stopProcess(*mock);
-    }
-
-    // Every reply sent before this round trip has been read once it returns; the
-    // event loop then hands it to its watcher.
-    void settle() {
-        hasOwner(QStringLiteral("org.freedesktop.DBus"));
-        for (int i = 0; i < 5; ++i)
-            QCoreApplication::processEvents();
-    }
-
-private:
-    QTemporaryDir configDir_;
-    QProcess daemon_;
-    QString address_;
-    QString connectionName_;
-    QString error_;
-    std::unique_ptr<QDBusConnection> bus_;
-    std::vector<std::unique_ptr<QProcess>> mocks_;
-};
-
-struct MockCall {
-    QString method;
-    QVariantList args;
-};
-
-// What the mock was asked, in order (org.freedesktop.DBus.Mock.GetCalls, a(tsav)).
-std::vector<MockCall> mockCalls(QDBusConnection& bus, const QString& service, const QString& path) {
-    auto request = QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                                  QStringLiteral("GetCalls"));
-    QDBusMessage reply = bus.call(request);
-    std::vector<MockCall> calls;
-    if (reply.type() != QDBusMessage::ReplyMessage) {
-        ADD_FAILURE() << "GetCalls failed: " << reply.errorMessage().toStdString();
-        return calls;
-    }
-    const auto arg = reply.arguments().value(0).value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        MockCall call;
-        quint64 time = 0;
-        arg.beginStructure();
-        arg >> time >> call.method;
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QDBusVariant value;
-            arg >> value;
-            call.args << value.variant();
-        }
-        arg.endArray();
-        arg.endStructure();
-        calls.push_back(call);
-    }
-    arg.endArray();
-    return calls;
-}
 
 std::vector<MockCall> notifyCalls(PrivateBus& bus) {
     std::vector<MockCall> notifies;
@@ -242,23 +71,6 @@ TEST(SurgeNotifierBody, RoundsHalvesAwayFromZeroToPlainIntegers) {
     EXPECT_EQ(SurgeNotifier::body(episode(1234567, -0.2)),
               QStringLiteral("1234567 devices around (usual 0 at this hour)."));
 }
-
-class PrivateBusTest : public ::testing::Test {
-protected:
-    std::unique_ptr<PrivateBus> bus;
-
-    void SetUp() override {
-        bus = std::make_unique<PrivateBus>();
-        ASSERT_TRUE(bus->error().isEmpty()) << bus->error().toStdString();
-    }
-
-    void TearDown() override { bus.reset(); }
-
-    void startMock(const QString& templateName, const QString& name, bool system) {
-        QString error = bus->startMock(templateName, name, system);
-        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    }
-};
 
 class SurgeNotifierTest : public PrivateBusTest {
 protected:

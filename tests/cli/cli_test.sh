@@ -137,6 +137,51 @@ run run -replayPath "$work/absent.json"
 run run --frob
 [ "$(status)" = 2 ] && grep -q "unknown option '--frob'" "$work/err" || fail "run --frob"
 
+# bluez-status on a private bus standing in for the system bus, with python-dbusmock's
+# bluez5 template as bluetoothd.
+bluez_status_checks() {
+    local address bus_pid mock
+    { read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
+        { fail "bluez-status: no private dbus-daemon"; return; }
+    export DBUS_SYSTEM_BUS_ADDRESS=$address
+    # No bluetoothd on the bus yet.
+    run bluez-status
+    [ "$(status)" = 0 ] && grep -q '"status": "starting"' "$work/out" && grep -q '"adapter": null' "$work/out" ||
+        fail "bluez-status without bluetoothd: $(status) $(cat "$work/out" "$work/err")"
+    /usr/bin/python3 -m dbusmock --template bluez5 --system >"$work/bluez.log" 2>&1 &
+    mock=$!
+    if gdbus wait --system --timeout 10 org.bluez; then
+        run bluez-status
+        [ "$(status)" = 0 ] && grep -q '"status": "unsupported"' "$work/out" && grep -q '"adapter": null' "$work/out" ||
+            fail "bluez-status without an adapter: $(status) $(cat "$work/out" "$work/err")"
+        gdbus call --system -d org.bluez -o / -m org.bluez.Mock.AddAdapter hci0 "My PC" >/dev/null
+        run bluez-status
+        [ "$(status)" = 0 ] || fail "bluez-status with an adapter exited $(status): $(cat "$work/err")"
+        $py - "$work/out" <<'PY' || fail "bluez-status with an adapter: $(cat "$work/out")"
+import json, sys
+text = open(sys.argv[1]).read()
+out = json.loads(text)
+assert out == {"adapter": {"address": "00:01:02:03:04:05", "name": "My PC", "path": "/org/bluez/hci0"},
+               "status": "ready"}, out
+assert text == json.dumps(out, indent=2, sort_keys=True) + "\n", text
+PY
+        # It only looks: no discovery was started.
+        gdbus call --system -d org.bluez -o /org/bluez/hci0 -m org.freedesktop.DBus.Mock.GetCalls | grep -q Discovery &&
+            fail "bluez-status started a discovery"
+    else
+        fail "bluez-status: the bluez5 mock never took org.bluez: $(cat "$work/bluez.log")"
+    fi
+    kill "$mock" 2>/dev/null
+    kill "$bus_pid" 2>/dev/null
+    # No bus at all.
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$work/no-bus
+    run bluez-status
+    [ "$(status)" = 1 ] && [ "$(wc -l <"$work/err")" = 1 ] && grep -q "^quillmote-cli: " "$work/err" && [ ! -s "$work/out" ] ||
+        fail "bluez-status without a bus: $(status) $(cat "$work/out" "$work/err")"
+    unset DBUS_SYSTEM_BUS_ADDRESS
+}
+bluez_status_checks
+
 # Help and usage errors.
 run --help
 [ "$(status)" = 0 ] && grep -q "fixture FILE" "$work/out" || fail "--help"

@@ -1,0 +1,816 @@
+#include "app/bluez_scanner.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDBusSignature>
+#include <QDBusVariant>
+#include <QHash>
+#include <QMetaObject>
+#include <QStringList>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <limits>
+
+#include "core/sightings/uuid.h"
+
+namespace quillmote {
+
+namespace {
+
+Instant wallClock() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
+
+const QString bluezService = QStringLiteral("org.bluez");
+const QString objectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString adapterInterface = QStringLiteral("org.bluez.Adapter1");
+const QString deviceInterface = QStringLiteral("org.bluez.Device1");
+const QString batteryInterface = QStringLiteral("org.bluez.Battery1");
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool isArgument(const QVariant& value) { return value.metaType() == QMetaType::fromType<QDBusArgument>(); }
+
+const QDBusArgument& argumentOf(const QVariant& value) { return *static_cast<const QDBusArgument*>(value.constData()); }
+
+std::optional<long long> wideInteger(const QVariant& value) {
+    switch (value.metaType().id()) {
+        case QMetaType::UChar: return value.value<uchar>();
+        case QMetaType::Short: return value.value<short>();
+        case QMetaType::UShort: return value.value<ushort>();
+        case QMetaType::Int: return value.value<int>();
+        case QMetaType::UInt: return value.value<uint>();
+        case QMetaType::LongLong: return value.value<qlonglong>();
+        case QMetaType::ULongLong: {
+            const qulonglong wide = value.value<qulonglong>();
+            if (wide > static_cast<qulonglong>(std::numeric_limits<long long>::max())) return std::nullopt;
+            return static_cast<long long>(wide);
+        }
+        case QMetaType::Double: {
+            const double real = value.value<double>();
+            if (!std::isfinite(real) || std::fabs(real) > 9.0e18) return std::nullopt;
+            return static_cast<long long>(real);
+        }
+        default: return std::nullopt;
+    }
+}
+
+std::optional<std::uint32_t> classValue(const QVariant& value) {
+    auto wide = wideInteger(value);
+    if (!wide || *wide < 0 || *wide > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    return static_cast<std::uint32_t>(*wide);
+}
+
+void skipValue(const QDBusArgument& arg);
+
+std::string describeArgument(const QDBusArgument& arg) {
+    std::string text;
+    switch (arg.currentType()) {
+        case QDBusArgument::BasicType: return bluez::describe(arg.asVariant());
+        case QDBusArgument::VariantType: {
+            QDBusVariant inner;
+            arg >> inner;
+            return bluez::describe(inner.variant());
+        }
+        case QDBusArgument::ArrayType: {
+            if (arg.currentSignature() == QLatin1String("ay")) {
+                QByteArray bytes;
+                arg >> bytes;
+                return bluez::describe(QVariant(bytes));
+            }
+            text = "[";
+            arg.beginArray();
+            bool first = true;
+            while (!arg.atEnd()) {
+                if (!first) text += ", ";
+                first = false;
+                text += describeArgument(arg);
+            }
+            arg.endArray();
+            return text + "]";
+        }
+        case QDBusArgument::MapType: {
+            text = "{";
+            arg.beginMap();
+            bool first = true;
+            while (!arg.atEnd()) {
+                if (!first) text += ", ";
+                first = false;
+                arg.beginMapEntry();
+                text += describeArgument(arg);
+                text += ": ";
+                text += describeArgument(arg);
+                arg.endMapEntry();
+            }
+            arg.endMap();
+            return text + "}";
+        }
+        case QDBusArgument::StructureType: {
+            text = "(";
+            arg.beginStructure();
+            bool first = true;
+            while (!arg.atEnd()) {
+                if (!first) text += ", ";
+                first = false;
+                text += describeArgument(arg);
+            }
+            arg.endStructure();
+            return text + ")";
+        }
+        default: return text;
+    }
+}
+
+void skipValue(const QDBusArgument& arg) { (void)describeArgument(arg); }
+
+// The adapter object as the scanner keeps it.
+struct AdapterState {
+    QString address;
+    QString name;
+    QString alias;
+    std::optional<bool> powered;
+    std::optional<QString> powerState;
+};
+
+void applyAdapterProperties(const QDBusArgument& properties, AdapterState& adapter) {
+    if (properties.currentSignature() != QLatin1String("a{sv}")) {
+        skipValue(properties);
+        return;
+    }
+    properties.beginMap();
+    while (!properties.atEnd()) {
+        QString key;
+        QDBusVariant boxed;
+        properties.beginMapEntry();
+        properties >> key >> boxed;
+        properties.endMapEntry();
+        const QVariant& value = boxed.variant();
+        const bool isText = value.metaType().id() == QMetaType::QString;
+        if (key == QLatin1String("Powered")) {
+            adapter.powered = bluez::boolValue(value);
+        } else if (key == QLatin1String("PowerState")) {
+            adapter.powerState = isText ? std::optional<QString>(value.toString()) : std::nullopt;
+        } else if (key == QLatin1String("Address")) {
+            if (isText) adapter.address = value.toString();
+        } else if (key == QLatin1String("Name")) {
+            if (isText) adapter.name = value.toString();
+        } else if (key == QLatin1String("Alias")) {
+            if (isText) adapter.alias = value.toString();
+        }
+    }
+    properties.endMap();
+}
+
+std::optional<int> percentIn(const QDBusArgument& properties) {
+    std::optional<int> percent;
+    if (properties.currentSignature() != QLatin1String("a{sv}")) {
+        skipValue(properties);
+        return percent;
+    }
+    properties.beginMap();
+    while (!properties.atEnd()) {
+        QString key;
+        QDBusVariant boxed;
+        properties.beginMapEntry();
+        properties >> key >> boxed;
+        properties.endMapEntry();
+        if (key == QLatin1String("Percentage")) percent = bluez::integerValue(boxed.variant());
+    }
+    properties.endMap();
+    return percent;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// The pure mapping.
+
+namespace bluez {
+
+std::string serviceUuidText(std::string_view text) {
+    static constexpr std::array<std::uint8_t, 12> baseTail{0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                                           0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
+    const auto uuid = Uuid::fromText(text);
+    if (!uuid) {
+        std::string upperCased(text);
+        for (char& c : upperCased) c = upper(c);
+        return upperCased;
+    }
+    const auto& b = uuid->bytes;
+    if (b[0] == 0 && b[1] == 0 && std::equal(baseTail.begin(), baseTail.end(), b.begin() + 4))
+        return hex4(static_cast<std::uint16_t>(b[2] << 8 | b[3]));
+    return uuid->text();
+}
+
+std::string pairedKey(std::string_view address) {
+    if (address.empty()) return "unknown";
+    std::string key(address);
+    for (char& c : key) c = c == ':' ? '-' : lower(c);
+    return key;
+}
+
+std::string addressFromDevicePath(std::string_view path) {
+    const auto slash = path.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (!last.starts_with("dev_") || last.size() != 4 + 17) return {};
+    std::string address(last.substr(4));
+    for (char& c : address) c = c == '_' ? ':' : upper(c);
+    return address;
+}
+
+Bytes manufacturerField(std::uint16_t company, ByteView data) {
+    Bytes field;
+    field.reserve(data.size() + 2);
+    field.push_back(static_cast<std::uint8_t>(company & 0xFF));
+    field.push_back(static_cast<std::uint8_t>(company >> 8));
+    field.insert(field.end(), data.begin(), data.end());
+    return field;
+}
+
+BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<QString>& powerState) {
+    if (powerState) {
+        if (*powerState == QLatin1String("off") || *powerState == QLatin1String("off-blocked"))
+            return BluetoothStatus::poweredOff;
+        if (*powerState == QLatin1String("off-enabling") || *powerState == QLatin1String("on-disabling"))
+            return BluetoothStatus::resetting;
+        if (*powerState == QLatin1String("on")) return BluetoothStatus::ready;
+    }
+    if (!powered) return BluetoothStatus::starting;
+    return *powered ? BluetoothStatus::ready : BluetoothStatus::poweredOff;
+}
+
+bool isAccessError(const QString& errorName) {
+    return errorName == QLatin1String("org.freedesktop.DBus.Error.AccessDenied") ||
+           errorName == QLatin1String("org.bluez.Error.NotAuthorized");
+}
+
+std::optional<int> integerValue(const QVariant& value) {
+    const auto wide = wideInteger(value);
+    if (!wide || *wide < std::numeric_limits<int>::min() || *wide > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(*wide);
+}
+
+std::optional<std::string> textValue(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::QString) return std::nullopt;
+    return value.toString().toStdString();
+}
+
+std::optional<bool> boolValue(const QVariant& value) {
+    if (value.metaType().id() != QMetaType::Bool) return std::nullopt;
+    return value.toBool();
+}
+
+std::optional<Bytes> manufacturerDataValue(const QVariant& value) {
+    if (!isArgument(value)) return std::nullopt;
+    const QDBusArgument& arg = argumentOf(value);
+    if (arg.currentSignature() != QLatin1String("a{qv}")) return std::nullopt;
+    std::optional<Bytes> field;
+    arg.beginMap();
+    while (!arg.atEnd()) {
+        quint16 company = 0;
+        QDBusVariant data;
+        arg.beginMapEntry();
+        arg >> company >> data;
+        arg.endMapEntry();
+        if (field || data.variant().metaType().id() != QMetaType::QByteArray) continue;
+        const QByteArray bytes = data.variant().toByteArray();
+        field = manufacturerField(company, ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                                    static_cast<std::size_t>(bytes.size())));
+    }
+    arg.endMap();
+    return field;
+}
+
+std::map<std::string, Bytes> serviceDataValue(const QVariant& value) {
+    std::map<std::string, Bytes> result;
+    if (!isArgument(value)) return result;
+    const QDBusArgument& arg = argumentOf(value);
+    if (arg.currentSignature() != QLatin1String("a{sv}")) return result;
+    arg.beginMap();
+    while (!arg.atEnd()) {
+        QString uuid;
+        QDBusVariant data;
+        arg.beginMapEntry();
+        arg >> uuid >> data;
+        arg.endMapEntry();
+        if (data.variant().metaType().id() != QMetaType::QByteArray) continue;
+        const QByteArray bytes = data.variant().toByteArray();
+        result.try_emplace(serviceUuidText(uuid.toStdString()), bytes.begin(), bytes.end());
+    }
+    arg.endMap();
+    return result;
+}
+
+std::vector<std::string> uuidListValue(const QVariant& value) {
+    std::vector<std::string> result;
+    if (value.metaType().id() == QMetaType::QStringList) {
+        const QStringList texts = value.toStringList();
+        result.reserve(static_cast<std::size_t>(texts.size()));
+        for (const auto& text : texts) result.push_back(serviceUuidText(text.toStdString()));
+    } else if (isArgument(value) && argumentOf(value).currentSignature() == QLatin1String("as")) {
+        const QDBusArgument& arg = argumentOf(value);
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QString text;
+            arg >> text;
+            result.push_back(serviceUuidText(text.toStdString()));
+        }
+        arg.endArray();
+    }
+    return result;
+}
+
+std::string describe(const QVariant& value) {
+    switch (value.metaType().id()) {
+        case QMetaType::Bool: return value.toBool() ? "true" : "false";
+        case QMetaType::Double: return QString::number(value.toDouble()).toStdString();
+        case QMetaType::QString: return value.toString().toStdString();
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            return hexString(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                      static_cast<std::size_t>(bytes.size())));
+        }
+        case QMetaType::QStringList: return "[" + value.toStringList().join(QStringLiteral(", ")).toStdString() + "]";
+        default: break;
+    }
+    if (auto wide = wideInteger(value)) return std::to_string(*wide);
+    if (value.metaType() == QMetaType::fromType<qulonglong>()) return std::to_string(value.value<qulonglong>());
+    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>()) return value.value<QDBusObjectPath>().path().toStdString();
+    if (value.metaType() == QMetaType::fromType<QDBusSignature>())
+        return value.value<QDBusSignature>().signature().toStdString();
+    if (value.metaType() == QMetaType::fromType<QDBusVariant>()) return describe(value.value<QDBusVariant>().variant());
+    if (isArgument(value)) return describeArgument(argumentOf(value));
+    return value.toString().toStdString();
+}
+
+std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
+                                              DeviceState& device, Instant now) {
+    if (properties.currentSignature() != QLatin1String("a{sv}")) {
+        skipValue(properties);
+        return std::nullopt;
+    }
+    Advertisement advertisement;
+    std::optional<int> rssi;
+    bool any = false;
+    properties.beginMap();
+    while (!properties.atEnd()) {
+        QString key;
+        QDBusVariant boxed;
+        properties.beginMapEntry();
+        properties >> key >> boxed;
+        properties.endMapEntry();
+        any = true;
+        const QVariant& value = boxed.variant();
+        if (key == QLatin1String("RSSI")) {
+            rssi = integerValue(value);
+            device.rssi = rssi;
+        } else if (key == QLatin1String("ManufacturerData")) {
+            advertisement.manufacturerData = manufacturerDataValue(value);
+        } else if (key == QLatin1String("ServiceData")) {
+            advertisement.serviceData = serviceDataValue(value);
+        } else if (key == QLatin1String("UUIDs")) {
+            advertisement.serviceUUIDs = uuidListValue(value);
+        } else if (key == QLatin1String("Name")) {
+            advertisement.localName = textValue(value);
+            if (advertisement.localName) device.name = advertisement.localName;
+        } else if (key == QLatin1String("TxPower")) {
+            advertisement.txPower = integerValue(value);
+        } else if (key == QLatin1String("Address")) {
+            if (auto address = textValue(value)) {
+                for (char& c : *address) c = upper(c);
+                device.address = std::move(*address);
+            }
+        } else {
+            if (key == QLatin1String("Paired")) {
+                if (auto paired = boolValue(value)) device.paired = *paired;
+            } else if (key == QLatin1String("Connected")) {
+                if (auto connected = boolValue(value)) device.connected = *connected;
+            } else if (key == QLatin1String("Class")) {
+                device.classOfDevice = classValue(value);
+            }
+            advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
+        }
+    }
+    properties.endMap();
+    if (!any) return std::nullopt;
+    if (device.address.empty()) device.address = addressFromDevicePath(path.toStdString());
+    return Sighting(SightingSource::lowEnergy, device.address, now, rssi, device.name, std::move(advertisement));
+}
+
+std::vector<Sighting> pairedSightings(const std::vector<DeviceState>& paired, const std::map<std::string, int>& levels,
+                                      Instant now) {
+    std::vector<Sighting> sightings;
+    sightings.reserve(paired.size());
+    for (const auto& device : paired) {
+        std::string key = pairedKey(device.address);
+        const auto level = levels.find(key);
+        sightings.emplace_back(SightingSource::paired, std::move(key), now,
+                               device.connected ? device.rssi : std::nullopt, device.name, Advertisement{},
+                               device.classOfDevice, device.connected,
+                               level == levels.end() ? std::nullopt : std::optional<int>(level->second));
+    }
+    return sightings;
+}
+
+}  // namespace bluez
+
+// ---------------------------------------------------------------------------------------
+// The scanner's thread.
+
+class BluezWorker : public QObject {
+    Q_OBJECT
+
+public:
+    BluezWorker(BluezScanner& owner, SightingBuffer& buffer, std::function<void(BluetoothStatus)> report)
+        : owner_(owner), buffer_(buffer), report_(std::move(report)) {}
+
+    ~BluezWorker() override {
+        delete watcher_;
+        watcher_ = nullptr;
+        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
+    }
+
+public slots:
+    void begin() {
+        static std::atomic<int> serial{0};
+        connectionName_ = QStringLiteral("quillmote-bluez-%1").arg(++serial);
+        bus_ = owner_.options_.busAddress.isEmpty()
+                   ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
+                   : QDBusConnection::connectToBus(owner_.options_.busAddress, connectionName_);
+        if (!bus_.isConnected()) {
+            QString error = bus_.lastError().message();
+            if (error.isEmpty()) error = QStringLiteral("not connected");
+            std::lock_guard guard(owner_.lock_);
+            owner_.snapshot_.busError = error;
+            owner_.snapshot_.settled = true;
+            return;
+        }
+        watcher_ = new QDBusServiceWatcher(bluezService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezWorker::ownerChanged);
+        const bool connected =
+            bus_.connect(bluezService, QString(), objectManagerInterface, QStringLiteral("InterfacesAdded"), this,
+                         SLOT(interfacesAdded(QDBusMessage))) &&
+            bus_.connect(bluezService, QString(), objectManagerInterface, QStringLiteral("InterfacesRemoved"), this,
+                         SLOT(interfacesRemoved(QDBusMessage))) &&
+            bus_.connect(bluezService, QString(), propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                         SLOT(propertiesChanged(QDBusMessage)));
+        if (!connected) qWarning("quillmote: cannot follow BlueZ's signals: %s", qPrintable(bus_.lastError().message()));
+        loadTree();
+    }
+
+private slots:
+    void ownerChanged(const QString&, const QString&, const QString& newOwner) {
+        clearTree();
+        if (!newOwner.isEmpty()) loadTree();
+        updateStatus();
+    }
+
+    void interfacesAdded(const QDBusMessage& message) {
+        if (message.signature() != QLatin1String("oa{sa{sv}}")) return;
+        const QList<QVariant> args = message.arguments();
+        if (!isArgument(args.at(1))) return;
+        const QString path = args.at(0).value<QDBusObjectPath>().path();
+        applyInterfaces(path, argumentOf(args.at(1)), true);
+        updateStatus();
+    }
+
+    void interfacesRemoved(const QDBusMessage& message) {
+        if (message.signature() != QLatin1String("oas")) return;
+        const QList<QVariant> args = message.arguments();
+        const QString path = args.at(0).value<QDBusObjectPath>().path();
+        const QStringList interfaces = args.at(1).toStringList();
+        bool pairedChanged = false;
+        if (interfaces.contains(adapterInterface) && adapters_.erase(path) > 0) {
+            // bluetoothd may not list the adapter's devices first; they go with it.
+            const QString prefix = path + QLatin1Char('/');
+            for (auto it = devices_.begin(); it != devices_.end();) {
+                if (it.key().startsWith(prefix)) {
+                    it = devices_.erase(it);
+                    pairedChanged = true;
+                } else {
+                    ++it;
+                }
+            }
+        }
+        if (interfaces.contains(deviceInterface)) {
+            pairedChanged = devices_.remove(path) > 0 || pairedChanged;
+        } else if (interfaces.contains(batteryInterface)) {
+            // Only the battery goes: the device stays.
+            if (auto it = devices_.find(path); it != devices_.end()) {
+                it->batteryPercent.reset();
+                pairedChanged = true;
+            }
+        }
+        if (pairedChanged) publishDevices();
+        updateStatus();
+    }
+
+    void propertiesChanged(const QDBusMessage& message) {
+        if (message.signature() != QLatin1String("sa{sv}as")) return;
+        const QList<QVariant> args = message.arguments();
+        if (!isArgument(args.at(1))) return;
+        const QString interface = args.at(0).toString();
+        const QDBusArgument& changed = argumentOf(args.at(1));
+        const QString path = message.path();
+        if (interface == deviceInterface) {
+            auto it = devices_.find(path);
+            if (it == devices_.end()) it = devices_.insert(path, bluez::DeviceState{});
+            bluez::DeviceState& device = *it;
+            const bool wasPaired = device.paired;
+            auto sighting = bluez::applyDeviceProperties(changed, path, device, wallClock());
+            for (const QString& gone : args.at(2).toStringList()) {
+                if (gone == QLatin1String("RSSI")) device.rssi.reset();
+                else if (gone == QLatin1String("Name")) device.name.reset();
+                else if (gone == QLatin1String("Class")) device.classOfDevice.reset();
+            }
+            if (sighting) {
+                buffer_.append(std::move(*sighting));
+                owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
+            }
+            // Only paired devices are published; an unpaired device's signal ends here.
+            if (wasPaired || device.paired) publishDevices();
+        } else if (interface == adapterInterface) {
+            auto it = adapters_.find(path);
+            if (it == adapters_.end()) {
+                skipValue(changed);
+                return;
+            }
+            applyAdapterProperties(changed, it->second);
+            for (const QString& gone : args.at(2).toStringList())
+                if (gone == QLatin1String("PowerState")) it->second.powerState.reset();
+            updateStatus();
+        } else if (interface == batteryInterface) {
+            auto it = devices_.find(path);
+            if (it == devices_.end()) return;
+            if (auto percent = percentIn(changed)) it->batteryPercent = percent;
+            for (const QString& gone : args.at(2).toStringList())
+                if (gone == QLatin1String("Percentage")) it->batteryPercent.reset();
+            publishDevices();
+        }
+    }
+
+private:
+    BluezScanner& owner_;
+    SightingBuffer& buffer_;
+    std::function<void(BluetoothStatus)> report_;
+    QString connectionName_;
+    QDBusConnection bus_{QString()};
+    QDBusServiceWatcher* watcher_ = nullptr;
+
+    std::map<QString, AdapterState> adapters_;  // by path: the first one is used
+    QHash<QString, bluez::DeviceState> devices_;
+    bool treeLoaded_ = false;
+    bool accessDenied_ = false;
+    int generation_ = 0;  // bumped whenever bluetoothd comes or goes, so stale replies are ignored
+    QString discoveringOn_;  // the adapter discovery was started on in its current powered period
+    std::optional<BluetoothStatus> reported_;
+
+    void clearTree() {
+        ++generation_;
+        adapters_.clear();
+        devices_.clear();
+        treeLoaded_ = false;
+        accessDenied_ = false;
+        discoveringOn_.clear();
+        publishDevices();
+    }
+
+    void loadTree() {
+        const int generation = generation_;
+        auto call = QDBusMessage::createMethodCall(bluezService, QStringLiteral("/"), objectManagerInterface,
+                                                   QStringLiteral("GetManagedObjects"));
+        auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+        connect(pending, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            if (generation != generation_) return;
+            const QDBusMessage reply = done->reply();
+            const QList<QVariant> replyArguments = reply.arguments();
+            if (reply.type() == QDBusMessage::ErrorMessage) {
+                if (bluez::isAccessError(reply.errorName())) accessDenied_ = true;
+            } else if (reply.signature() == QLatin1String("a{oa{sa{sv}}}") && isArgument(replyArguments.at(0))) {
+                adapters_.clear();
+                devices_.clear();
+                const QDBusArgument& objects = argumentOf(replyArguments.at(0));
+                objects.beginMap();
+                while (!objects.atEnd()) {
+                    QDBusObjectPath path;
+                    objects.beginMapEntry();
+                    objects >> path;
+                    applyInterfaces(path.path(), objects, false);
+                    objects.endMapEntry();
+                }
+                objects.endMap();
+                treeLoaded_ = true;
+                publishDevices();
+            }
+            updateStatus();
+            std::lock_guard guard(owner_.lock_);
+            owner_.snapshot_.settled = true;
+        });
+    }
+
+    // One object's interfaces (`a{sa{sv}}`), from InterfacesAdded or GetManagedObjects.
+    void applyInterfaces(const QString& path, const QDBusArgument& interfaces, bool isSignal) {
+        if (interfaces.currentSignature() != QLatin1String("a{sa{sv}}")) {
+            skipValue(interfaces);
+            return;
+        }
+        bool pairedChanged = false;
+        interfaces.beginMap();
+        while (!interfaces.atEnd()) {
+            QString interface;
+            interfaces.beginMapEntry();
+            interfaces >> interface;
+            if (interface == deviceInterface) {
+                bluez::DeviceState& device = devices_[path];
+                const bool wasPaired = device.paired;
+                auto sighting = bluez::applyDeviceProperties(interfaces, path, device, wallClock());
+                if (isSignal && sighting) {
+                    buffer_.append(std::move(*sighting));
+                    owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
+                }
+                pairedChanged = pairedChanged || wasPaired || device.paired;
+            } else if (interface == adapterInterface) {
+                applyAdapterProperties(interfaces, adapters_[path]);
+            } else if (interface == batteryInterface) {
+                devices_[path].batteryPercent = percentIn(interfaces);
+                pairedChanged = true;
+            } else {
+                skipValue(interfaces);
+            }
+            interfaces.endMapEntry();
+        }
+        interfaces.endMap();
+        if (pairedChanged && isSignal) publishDevices();
+    }
+
+    // The paired devices and battery levels the store reads, under the scanner's lock.
+    void publishDevices() {
+        std::vector<std::pair<QString, const bluez::DeviceState*>> paired;
+        std::map<std::string, int> batteries;
+        for (auto it = devices_.cbegin(); it != devices_.cend(); ++it) {
+            if (it->paired) paired.emplace_back(it.key(), &*it);
+            if (it->batteryPercent && !it->address.empty())
+                batteries.insert_or_assign(bluez::pairedKey(it->address), *it->batteryPercent);
+        }
+        std::sort(paired.begin(), paired.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<bluez::DeviceState> rows;
+        rows.reserve(paired.size());
+        for (const auto& entry : paired) rows.push_back(*entry.second);
+        std::lock_guard guard(owner_.lock_);
+        owner_.snapshot_.treeLoaded = treeLoaded_;
+        owner_.snapshot_.paired = std::move(rows);
+        owner_.snapshot_.batteries = std::move(batteries);
+    }
+
+    BluetoothStatus currentStatus() const {
+        if (accessDenied_) return BluetoothStatus::notAllowed;
+        if (!treeLoaded_) return BluetoothStatus::starting;
+        if (adapters_.empty()) return BluetoothStatus::unsupported;
+        const AdapterState& adapter = adapters_.begin()->second;
+        return bluez::adapterStatus(adapter.powered, adapter.powerState);
+    }
+
+    void updateStatus() {
+        const BluetoothStatus status = currentStatus();
+        std::optional<BluezAdapter> adapter;
+        if (treeLoaded_ && !adapters_.empty()) {
+            const auto& [path, state] = *adapters_.begin();
+            adapter = BluezAdapter{path, state.address, state.name.isEmpty() ? state.alias : state.name};
+        }
+        const QString adapterPath = adapter ? adapter->path : QString();
+        {
+            std::lock_guard guard(owner_.lock_);
+            owner_.snapshot_.status = status;
+            owner_.snapshot_.adapter = std::move(adapter);
+            owner_.snapshot_.treeLoaded = treeLoaded_;
+        }
+        if (reported_ != status) {
+            reported_ = status;
+            if (report_) report_(status);
+        }
+        if (status != BluetoothStatus::ready) {
+            discoveringOn_.clear();
+        } else if (owner_.options_.discover && discoveringOn_ != adapterPath) {
+            discoveringOn_ = adapterPath;
+            startDiscovery(adapterPath);
+        }
+    }
+
+    // The filter first (BlueZ drops non-discoverable advertisers and most RSSI changes
+    // without one), then discovery; a filter BlueZ refuses does not stop the start.
+    void startDiscovery(const QString& adapterPath) {
+        const int generation = generation_;
+        auto filter = QDBusMessage::createMethodCall(bluezService, adapterPath, adapterInterface,
+                                                     QStringLiteral("SetDiscoveryFilter"));
+        filter << QVariantMap{{QStringLiteral("Transport"), QStringLiteral("le")},
+                              {QStringLiteral("DuplicateData"), true}};
+        auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(filter), this);
+        connect(pending, &QDBusPendingCallWatcher::finished, this,
+                [this, generation, adapterPath](QDBusPendingCallWatcher* done) {
+                    done->deleteLater();
+                    if (generation != generation_ || discoveringOn_ != adapterPath) return;
+                    if (!callSucceeded(done->reply(), "SetDiscoveryFilter")) {
+                        if (accessDenied_) return;
+                    }
+                    auto start = QDBusMessage::createMethodCall(bluezService, adapterPath, adapterInterface,
+                                                                QStringLiteral("StartDiscovery"));
+                    auto* started = new QDBusPendingCallWatcher(bus_.asyncCall(start), this);
+                    connect(started, &QDBusPendingCallWatcher::finished, this,
+                            [this, generation](QDBusPendingCallWatcher* finished) {
+                                finished->deleteLater();
+                                if (generation != generation_) return;
+                                callSucceeded(finished->reply(), "StartDiscovery");
+                            });
+                });
+    }
+
+    bool callSucceeded(const QDBusMessage& reply, const char* what) {
+        if (reply.type() != QDBusMessage::ErrorMessage) return true;
+        const QString error = reply.errorName();
+        if (bluez::isAccessError(error)) {
+            accessDenied_ = true;
+            updateStatus();
+        } else if (error != QLatin1String("org.bluez.Error.InProgress") &&
+                   error != QLatin1String("org.bluez.Error.NotReady")) {
+            // NotReady: the adapter went off meanwhile, and powering on starts it again.
+            qWarning("quillmote: BlueZ %s failed: %s: %s", what, qPrintable(error), qPrintable(reply.errorMessage()));
+        }
+        return false;
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+
+BluezScanner::BluezScanner() : BluezScanner(Options{}) {}
+
+BluezScanner::BluezScanner(Options options) : options_(std::move(options)) {
+    thread_.setObjectName(QStringLiteral("bluez-scanner"));
+}
+
+BluezScanner::~BluezScanner() {
+    if (worker_) {
+        // The worker and its connection end on their own thread.
+        QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+        thread_.quit();
+        thread_.wait();
+    }
+}
+
+void BluezScanner::start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) {
+    if (worker_) return;
+    worker_ = new BluezWorker(*this, buffer, std::move(statusChanged));
+    worker_->moveToThread(&thread_);
+    thread_.start();
+    QMetaObject::invokeMethod(worker_, &BluezWorker::begin, Qt::QueuedConnection);
+}
+
+std::optional<std::vector<Sighting>> BluezScanner::pairedDevices() {
+    std::vector<bluez::DeviceState> paired;
+    std::map<std::string, int> levels;
+    {
+        std::lock_guard guard(lock_);
+        if (!snapshot_.treeLoaded) return std::nullopt;
+        paired = snapshot_.paired;
+        levels = snapshot_.batteries;
+    }
+    return bluez::pairedSightings(paired, levels, wallClock());
+}
+
+std::map<std::string, int> BluezScanner::batteryLevelsByAddress() const {
+    std::lock_guard guard(lock_);
+    return snapshot_.batteries;
+}
+
+BluetoothStatus BluezScanner::status() const {
+    std::lock_guard guard(lock_);
+    return snapshot_.status;
+}
+
+std::optional<BluezAdapter> BluezScanner::adapter() const {
+    std::lock_guard guard(lock_);
+    return snapshot_.adapter;
+}
+
+bool BluezScanner::settled() const {
+    std::lock_guard guard(lock_);
+    return snapshot_.settled;
+}
+
+QString BluezScanner::busError() const {
+    std::lock_guard guard(lock_);
+    return snapshot_.busError;
+}
+
+}  // namespace quillmote
+
+#include "bluez_scanner.moc"
