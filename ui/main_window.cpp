@@ -192,6 +192,8 @@ QWidget* MainWindow::buildList() {
         header->resizeSection(column, width.ideal);
         if (width.minimum == width.maximum) header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
+    // The name takes whatever width the other columns leave, so the list never scrolls sideways.
+    header->setSectionResizeMode(DeviceListModel::name, QHeaderView::Stretch);
     // Keeps each column within its bounds when the user drags a divider.
     connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
         if (column < 0 || column >= DeviceListModel::columnCount_) return;
