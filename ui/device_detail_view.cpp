@@ -39,19 +39,6 @@ QString distanceText(const DeviceRecord& record) {
                                  "(many devices claim the same value whatever they are)."));
 }
 
-QLabel* heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFont(headlineFont(label->font()));
-    return label;
-}
-
-QVBoxLayout* section(QWidget* owner, const QString& title) {
-    auto* layout = new QVBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    layout->addWidget(heading(title, owner));
-    return layout;
-}
 
 }  // namespace
 
@@ -172,7 +159,7 @@ QWidget* DeviceDetailView::makeSummary() {
     column->setSpacing(16);
 
     auto* signal = new QWidget(content);
-    QVBoxLayout* signalColumn = section(signal, QStringLiteral("Signal"));
+    QVBoxLayout* signalColumn = titledColumn(signal, QStringLiteral("Signal"), 8);
     auto* reading = new QHBoxLayout;
     reading->setSpacing(10);
     dbm_ = new QLabel(signal);
@@ -208,7 +195,7 @@ QWidget* DeviceDetailView::makeSummary() {
     column->addWidget(signal);
 
     auto* device = new QWidget(content);
-    QVBoxLayout* deviceColumn = section(device, QStringLiteral("Device"));
+    QVBoxLayout* deviceColumn = titledColumn(device, QStringLiteral("Device"), 8);
     deviceRows_ = new RowGrid(RowGrid::Style{}, device);
     deviceRows_->setObjectName(QStringLiteral("deviceRows"));
     deviceColumn->addWidget(deviceRows_);
@@ -216,7 +203,7 @@ QWidget* DeviceDetailView::makeSummary() {
 
     whySection_ = new QWidget(content);
     whySection_->setObjectName(QStringLiteral("whySection"));
-    QVBoxLayout* whyColumn = section(whySection_, QStringLiteral("Why we think this"));
+    QVBoxLayout* whyColumn = titledColumn(whySection_, QStringLiteral("Why we think this"), 8);
     whyLines_ = new QVBoxLayout;
     whyLines_->setSpacing(8);
     whyColumn->addLayout(whyLines_);

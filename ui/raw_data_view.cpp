@@ -154,23 +154,6 @@ QString RawDataView::packetLogTitle(std::size_t kept) {
 
 namespace {
 
-QLabel* blockTitle(const QString& text, QWidget* parent) {
-    auto* title = new QLabel(text, parent);
-    title->setTextFormat(Qt::PlainText);
-    title->setFont(headlineFont(title->font()));
-    title->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return title;
-}
-
-// A titled column: the title, 6 apart from what follows.
-QVBoxLayout* block(QWidget* owner, const QString& title) {
-    auto* layout = new QVBoxLayout(owner);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(blockTitle(title, owner));
-    return layout;
-}
-
 const RowGrid::Style rawRows{150, 8, 4, true};
 
 }  // namespace
@@ -185,7 +168,7 @@ RawDataView::RawDataView(QWidget* parent) : QScrollArea(parent) {
     column->setSpacing(14);
 
     auto* identifierBlock = new QWidget(content);
-    QVBoxLayout* identifier = block(identifierBlock, QStringLiteral("Identifier"));
+    QVBoxLayout* identifier = titledColumn(identifierBlock, QStringLiteral("Identifier"), 6);
     identifier_ = new RowGrid(rawRows, identifierBlock);
     identifier_->setObjectName(QStringLiteral("identifierRows"));
     identifier->addWidget(identifier_);
@@ -196,7 +179,7 @@ RawDataView::RawDataView(QWidget* parent) : QScrollArea(parent) {
     column->addWidget(identifierBlock);
 
     auto* advertisementBlock = new QWidget(content);
-    QVBoxLayout* advertisement = block(advertisementBlock, QStringLiteral("Advertisement (merged)"));
+    QVBoxLayout* advertisement = titledColumn(advertisementBlock, QStringLiteral("Advertisement (merged)"), 6);
     advertisement_ = new RowGrid(rawRows, advertisementBlock);
     advertisement_->setObjectName(QStringLiteral("advertisementRows"));
     advertisement->addWidget(advertisement_);
@@ -204,14 +187,14 @@ RawDataView::RawDataView(QWidget* parent) : QScrollArea(parent) {
 
     manufacturerBlock_ = new QWidget(content);
     manufacturerBlock_->setObjectName(QStringLiteral("manufacturerBlock"));
-    QVBoxLayout* manufacturer = block(manufacturerBlock_, QStringLiteral("Manufacturer data"));
+    QVBoxLayout* manufacturer = titledColumn(manufacturerBlock_, QStringLiteral("Manufacturer data"), 6);
     manufacturer_ = new RowGrid(rawRows, manufacturerBlock_);
     manufacturer_->setObjectName(QStringLiteral("manufacturerRows"));
     manufacturer->addWidget(manufacturer_);
     column->addWidget(manufacturerBlock_);
 
     auto* logBlock = new QWidget(content);
-    QVBoxLayout* log = block(logBlock, packetLogTitle(0));
+    QVBoxLayout* log = titledColumn(logBlock, packetLogTitle(0), 6);
     packetTitle_ = qobject_cast<QLabel*>(log->itemAt(0)->widget());
     packetTitle_->setObjectName(QStringLiteral("packetLogTitle"));
     auto* copyRow = new QHBoxLayout;

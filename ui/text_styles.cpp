@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QLabel>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace quillmote {
@@ -65,6 +66,18 @@ QLabel* textLabel(const QString& text, QWidget* parent) {
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return label;
+}
+
+QVBoxLayout* titledColumn(QWidget* owner, const QString& title, int spacing) {
+    auto* heading = new QLabel(title, owner);
+    heading->setTextFormat(Qt::PlainText);
+    heading->setFont(headlineFont(heading->font()));
+    heading->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    layout->addWidget(heading);
+    return layout;
 }
 
 }  // namespace quillmote

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 
 namespace quillmote {
@@ -26,5 +27,9 @@ QFont monospacedFont(const QFont& base);
 // A label for text that may come from a radio or a file: never read as markup,
 // selectable, wrapped at the width it is given.
 QLabel* textLabel(const QString& text, QWidget* parent = nullptr);
+
+// A titled column laid out in `owner`: a headline, then what is added after it,
+// `spacing` apart.
+QVBoxLayout* titledColumn(QWidget* owner, const QString& title, int spacing);
 
 }  // namespace quillmote
