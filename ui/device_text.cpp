@@ -107,4 +107,9 @@ QString plainText(std::string_view text) {
     return shown;
 }
 
+QString literalToolTip(const QString& text) {
+    if (text.isEmpty()) return {};
+    return QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>");
+}
+
 }  // namespace quillmote

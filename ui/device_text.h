@@ -30,4 +30,8 @@ QIcon kindIcon(DeviceKind kind);
 // visible or dropped.
 QString plainText(std::string_view text);
 
+// A tooltip that shows `text` literally: Qt reads anything that looks like a tag in
+// a tooltip as rich text, so the text goes in escaped inside an explicit rich-text frame.
+QString literalToolTip(const QString& text);
+
 }  // namespace quillmote

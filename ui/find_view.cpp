@@ -164,7 +164,7 @@ void FindView::showSession(const FindSession& session, const RecordLookup& looku
         QStringLiteral("Finding ") + (target ? plainText(target->displayName()) : QStringLiteral("device"));
     // A radio may send a name too long for the sheet, with nowhere to wrap it.
     title_->setText(title_->fontMetrics().elidedText(title, Qt::ElideRight, textRoom()));
-    title_->setToolTip(title_->text() == title ? QString() : title);
+    title_->setToolTip(title_->text() == title ? QString() : literalToolTip(title));
 
     const bool hearing = session.isHearingTarget();
     std::optional<double> heard = hearing ? session.rssi() : std::nullopt;
@@ -251,7 +251,7 @@ void FindView::showCandidates(const std::vector<std::string>& keys, const Record
         // Cut from the middle, so both the name's start and the reading stay.
         const QString fitted = button->fontMetrics().elidedText(label, Qt::ElideMiddle, textRoom() - buttonChrome);
         button->setText(buttonText(fitted));
-        button->setToolTip(fitted == label ? QString() : label);
+        button->setToolTip(fitted == label ? QString() : literalToolTip(label));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/device_text.h"
 
+#include <QTextDocument>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -47,6 +48,15 @@ TEST(DeviceText, RadioTextIsShownAsItself) {
     EXPECT_EQ(plainText(std::string("a\nb\0c", 5)), QString::fromUtf8("a\u240Ab\u2400c"));
     // Bytes that are not UTF-8 become replacement characters, the rest survives.
     EXPECT_EQ(plainText("ok\xFF!"), QString::fromUtf8("ok\uFFFD!"));
+
+    // Tooltips are read as rich text when they look like markup; these never are.
+    for (const QString& text : {QStringLiteral("<b>Bob</b> & <img src=x>"), QStringLiteral("Tom &amp; Jerry")}) {
+        QTextDocument shown;
+        shown.setHtml(literalToolTip(text));
+        EXPECT_EQ(shown.toPlainText(), text);
+        EXPECT_TRUE(Qt::mightBeRichText(literalToolTip(text)));
+    }
+    EXPECT_TRUE(literalToolTip({}).isEmpty());
 }
 
 }  // namespace

@@ -263,14 +263,14 @@ TEST(FindView, LongRadioNamesAreCutToFit) {
     EXPECT_TRUE(title->text().startsWith("Finding WWW"));
     EXPECT_TRUE(title->text().endsWith("…"));
     EXPECT_LE(title->sizeHint().width(), room);
-    EXPECT_EQ(title->toolTip(), "Finding " + QString(200, 'W'));
+    EXPECT_EQ(title->toolTip(), literalToolTip("Finding " + QString(200, 'W')));
 
     const auto buttons = view.findChild<QWidget*>("candidates")->findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 2);
     EXPECT_TRUE(buttons[0]->text().startsWith("WWW"));
     EXPECT_TRUE(buttons[0]->text().endsWith(" · −60 dBm")) << "the reading survives the cut";
     EXPECT_LE(buttons[0]->sizeHint().width(), room);
-    EXPECT_EQ(buttons[0]->toolTip(), QString(200, 'W') + " · −60 dBm");
+    EXPECT_EQ(buttons[0]->toolTip(), literalToolTip(QString(200, 'W') + " · −60 dBm"));
     EXPECT_TRUE(buttons[1]->toolTip().isEmpty());
 }
 
