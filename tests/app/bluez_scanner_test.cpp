@@ -1,7 +1,9 @@
 // The BlueZ scanner: the pure mapping without a bus, then the scanner against
 // python-dbusmock's bluez5 template on a private bus.
 #include "app/bluez_scanner.h"
+#include "app/device_store.h"
 #include "tests/support/private_bus.h"
+#include "tests/support/temp_dir.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
@@ -430,6 +432,53 @@ TEST_F(BluezScannerTest, PairedDevicesWithBatteryAndClass) {
     EXPECT_EQ(scanner->pairedDevices()->front().rssi, std::nullopt);
     call(adapterPath, QStringLiteral("org.bluez.Adapter1.RemoveDevice"), {QStringLiteral("objectpath '%1'").arg(headphonesPath)});
     ASSERT_TRUE(waitUntil([&] { return scanner->pairedDevices()->empty(); }));
+}
+
+// The store as the window and `run` use it: the radio's rows, paired ones included.
+TEST_F(BluezScannerTest, TheStoreListsWhatTheScannerHears) {
+    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    test::TempDir dir;
+    const LaunchSettings settings(
+        QStringList{"-historyPath", QString::fromStdString((dir.path() / "history").string())},
+        std::make_unique<QSettings>(QString::fromStdString((dir.path() / "s.ini").string()), QSettings::IniFormat));
+    const QDBusConnection noBus(QStringLiteral("quillmote-store-no-bus"));
+    DeviceStore store(settings, Calendar("UTC", "en_US"), DeviceStore::Buses{noBus, noBus});
+    const QString address = bus->address();
+    store.setScannerFactory([address] { return std::make_unique<BluezScanner>(BluezScanner::Options{address, true}); });
+    store.start();
+    ASSERT_TRUE(waitUntil([&] { return store.status() == BluetoothStatus::ready; }));
+
+    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
+         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon")});
+    call(QStringLiteral("/org/bluez/hci0/dev_C0_FF_EE_00_00_01"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+         {QStringLiteral("org.bluez.Device1"), QStringLiteral("ManufacturerData"),
+          QStringLiteral("<{uint16 0x004c: <[byte 0x02, 0x15, 0xaa]>}>")});
+    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
+         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones")});
+    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
+         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324")});
+    call(headphonesPath, QStringLiteral("org.freedesktop.DBus.Mock.AddProperties"),
+         {QStringLiteral("org.bluez.Battery1"), QStringLiteral("{'Percentage': <byte 64>}")});
+    call(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Mock.EmitSignal"),
+         {QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("InterfacesAdded"),
+          QStringLiteral("oa{sa{sv}}"),
+          QStringLiteral("[<objectpath '%1'>, <{'org.bluez.Battery1': {'Percentage': <byte 64>}}>]").arg(headphonesPath)});
+
+    ASSERT_TRUE(waitUntil([&] {
+        const auto beacon = store.record(std::string("C0:FF:EE:00:00:01"));
+        const auto headphones = store.record(std::string("00-11-22-33-44-55"));
+        return beacon && beacon->advertisement.manufacturerData && headphones && headphones->batteryPercent;
+    }));
+    EXPECT_EQ(store.record(std::string("C0:FF:EE:00:00:01"))->identity.maker, "Apple");
+    const auto headphones = store.record(std::string("00-11-22-33-44-55"));
+    EXPECT_EQ(headphones->source, SightingSource::paired);
+    EXPECT_EQ(headphones->batteryPercent, 64);
+    EXPECT_EQ(headphones->classOfDevice, 2360324u);
+
+    // Powered off: the store says so.
+    call(adapterPath, QStringLiteral("org.freedesktop.DBus.Mock.UpdateProperties"),
+         {QStringLiteral("org.bluez.Adapter1"), QStringLiteral("{'Powered': <false>}")});
+    EXPECT_TRUE(waitUntil([&] { return store.status() == BluetoothStatus::poweredOff; }));
 }
 
 TEST_F(BluezScannerTest, SurvivesBluetoothdLeavingAndComingBack) {
