@@ -441,8 +441,8 @@ public:
 
 public slots:
     void begin() {
-        static std::atomic<int> serial{0};
-        connectionName_ = QStringLiteral("quillmote-bluez-%1").arg(++serial);
+        // One connection per worker; its address keeps the name unique in the process.
+        connectionName_ = QStringLiteral("quillmote-bluez-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
         bus_ = owner_.options_.busAddress.isEmpty()
                    ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
                    : QDBusConnection::connectToBus(owner_.options_.busAddress, connectionName_);

@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/device_store.h"
+#include "ui/device_detail_view.h"
 #include "ui/main_window.h"
 
 namespace quillmote {
@@ -25,14 +26,17 @@ std::vector<Sighting> room(int count) {
         if (i % 3 == 0) ad.localName = "Phone " + std::to_string(i);
         if (i % 3 == 1) ad.manufacturerData = std::vector<std::uint8_t>{0x4C, 0x00, 0x10, 0x05, 0x01, 0x18, 0x44, 0x00, 0x00};
         if (i % 3 == 2) ad.txPower = 4;
-        for (int k = 0; k < 3; ++k)
-            sightings.emplace_back(SightingSource::lowEnergy, key, addingSeconds(now, -k), -40 - (i % 55),
+        // The selected row shows a full packet log (100 rows) on the raw data tab.
+        for (int k = 0; k < (i == count / 2 ? 150 : 3); ++k)
+            sightings.emplace_back(SightingSource::lowEnergy, key, addingSeconds(now, -10 + k * 0.05), -40 - (i % 55),
                                    std::nullopt, ad);
     }
     return sightings;
 }
 
-void publishInto(benchmark::State& state, bool withSort) {
+enum class Detail { none, summary, raw };
+
+void publishInto(benchmark::State& state, bool withSort, Detail detail = Detail::none) {
     QTemporaryDir dir;
     const LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
                                   std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat));
@@ -43,6 +47,11 @@ void publishInto(benchmark::State& state, bool withSort) {
     window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
     window.show();
     if (withSort) store.setSortOrder({DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}});
+    if (detail != Detail::none) {
+        store.publish(false);
+        store.setSelectedKey(store.devices()[store.devices().size() / 2].id);
+        window.detailView()->setTab(detail == Detail::raw ? DeviceDetailView::Tab::raw : DeviceDetailView::Tab::summary);
+    }
     store.publish(false);
     QCoreApplication::processEvents();
     for (auto _ : state) {
@@ -54,7 +63,12 @@ void publishInto(benchmark::State& state, bool withSort) {
 
 void BM_PublishCreationOrder(benchmark::State& state) { publishInto(state, false); }
 void BM_PublishResortedByName(benchmark::State& state) { publishInto(state, true); }
+// With a device selected, its detail is rebuilt on every publish as well.
+void BM_PublishWithSummaryShown(benchmark::State& state) { publishInto(state, false, Detail::summary); }
+void BM_PublishWithRawDataShown(benchmark::State& state) { publishInto(state, false, Detail::raw); }
 BENCHMARK(BM_PublishCreationOrder)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublishWithSummaryShown)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PublishWithRawDataShown)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishResortedByName)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -43,15 +43,51 @@ int compareField(DeviceOrder::Field field, const DeviceRecord& a, const DeviceRe
             // Each row at its own last sighting, so a silent row keeps the rate it had.
             return presentFirst(a.packetsPerSecond(a.lastSeen), b.packetsPerSecond(b.lastSeen),
                                 [](double x, double y) { return threeWay(y, x); });
-        case DeviceOrder::Field::name: return text.compare(a.displayName(), b.displayName());
-        case DeviceOrder::Field::maker: return presentFirst(a.identity.maker, b.identity.maker, texts);
-        case DeviceOrder::Field::kind: return presentFirst(kindText(a), kindText(b), texts);
-        case DeviceOrder::Field::source: return text.compare(rawValue(a.source), rawValue(b.source));
+        case DeviceOrder::Field::name:
+        case DeviceOrder::Field::maker:
+        case DeviceOrder::Field::kind:
+        case DeviceOrder::Field::source: {
+            const DeviceOrder order{field};
+            return presentFirst(order.text(a), order.text(b), texts);
+        }
     }
     return 0;
 }
 
+// The rows in a text column's order, each text turned into a sort key once.
+void sortByTextKeys(std::vector<const DeviceRecord*>& rows, const DeviceOrder& sort, const TextOrder& text) {
+    struct Keyed {
+        const DeviceRecord* record;
+        std::optional<std::string> key;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(rows.size());
+    for (const DeviceRecord* row : rows) {
+        auto value = sort.text(*row);
+        keyed.push_back({row, value ? std::optional(text.sortKey(*value)) : std::nullopt});
+    }
+    // The same rules as DeviceOrder::compare: the column, then never reversed, the
+    // earlier first sighting and the id.
+    std::stable_sort(keyed.begin(), keyed.end(), [&sort, &text](const Keyed& a, const Keyed& b) {
+        int result = presentFirst(a.key, b.key, [](const std::string& x, const std::string& y) { return x.compare(y); });
+        if (result != 0) return sort.order == SortDirection::forward ? result < 0 : result > 0;
+        if (a.record->firstSeen != b.record->firstSeen) return a.record->firstSeen < b.record->firstSeen;
+        return text.compare(a.record->id, b.record->id) < 0;  // rare: same text, same moment
+    });
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = keyed[i].record;
+}
+
 }  // namespace
+
+std::optional<std::string> DeviceOrder::text(const DeviceRecord& record) const {
+    switch (field) {
+        case Field::name: return record.displayName();
+        case Field::maker: return record.identity.maker;
+        case Field::kind: return kindText(record);
+        case Field::source: return std::string(rawValue(record.source));
+        default: return std::nullopt;
+    }
+}
 
 int DeviceOrder::compare(const DeviceRecord& a, const DeviceRecord& b, const TextOrder& text) const {
     int result = compareField(field, a, b, text);
@@ -71,9 +107,13 @@ void DisplayOrder::update(const DeviceTable& table, const std::optional<DeviceOr
         rows.reserve(table.order().size());
         for (const auto& key : table.order())
             if (const auto* record = table.record(key)) rows.push_back(record);
-        std::stable_sort(rows.begin(), rows.end(), [&](const DeviceRecord* a, const DeviceRecord* b) {
-            return sort->compare(*a, *b, text) < 0;
-        });
+        if (sort->isText()) {
+            sortByTextKeys(rows, *sort, text);
+        } else {
+            std::stable_sort(rows.begin(), rows.end(), [&](const DeviceRecord* a, const DeviceRecord* b) {
+                return sort->compare(*a, *b, text) < 0;
+            });
+        }
         keys.clear();
         for (const auto* record : rows) keys.push_back(record->id);
         return;

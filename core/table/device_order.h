@@ -25,6 +25,14 @@ struct DeviceOrder {
         return field == Field::signal || field == Field::distance || field == Field::rate;
     }
 
+    // Columns of text, sorted by the user's text order; the others hold numbers.
+    bool isText() const {
+        return field == Field::name || field == Field::maker || field == Field::kind || field == Field::source;
+    }
+    // A text column's value for the row; nothing when the row has none (it then sorts last
+    // going forward).
+    std::optional<std::string> text(const DeviceRecord& record) const;
+
     // Negative when a comes first. Rows without a value come last going forward;
     // ties fall back, never reversed, to the earlier first sighting, then the id.
     int compare(const DeviceRecord& a, const DeviceRecord& b, const TextOrder& text) const;

@@ -69,6 +69,7 @@ Calendar& Calendar::operator=(const Calendar& other) {
         timeZone_ = other.timeZone_;
         locale_ = other.locale_;
         calendar_.reset(other.calendar_ ? other.calendar_->clone() : nullptr);
+        hourFormat_.reset();  // it was for the old locale
     }
     return *this;
 }
@@ -188,18 +189,21 @@ std::string Calendar::weekdayName(Instant t) const {
 
 std::string Calendar::hourName(Instant t) const {
     if (!calendar_) return {};
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale(locale_.c_str());
-    // "j" is the locale's own hour field: with a day-period marker where it uses one.
-    std::unique_ptr<icu::DateTimePatternGenerator> generator(
-        icu::DateTimePatternGenerator::createInstance(locale, status));
-    if (U_FAILURE(status)) return {};
-    const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(u"j"), status);
-    icu::SimpleDateFormat format(pattern, locale, status);
-    if (U_FAILURE(status)) return {};
-    format.setCalendar(*calendar_);
+    if (!hourFormat_) {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Locale locale(locale_.c_str());
+        // "j" is the locale's own hour field: with a day-period marker where it uses one.
+        std::unique_ptr<icu::DateTimePatternGenerator> generator(
+            icu::DateTimePatternGenerator::createInstance(locale, status));
+        if (U_FAILURE(status)) return {};
+        const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(u"j"), status);
+        auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+        if (U_FAILURE(status)) return {};
+        hourFormat_ = std::move(format);
+    }
+    hourFormat_->setCalendar(*calendar_);
     icu::UnicodeString text;
-    format.format(toUDate(t), text);
+    hourFormat_->format(toUDate(t), text);
     return toUTF8(text);
 }
 

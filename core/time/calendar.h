@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unicode/calendar.h>
+#include <unicode/smpdtfmt.h>
 
 #include "core/time/instant.h"
 
@@ -57,6 +58,9 @@ private:
     std::string locale_;
     // ICU calendars are stateful: every query sets the time first.
     std::unique_ptr<icu::Calendar> calendar_;
+    // Built on first use: finding the locale's hour pattern is costly, and the window
+    // asks for it on every publish.
+    mutable std::unique_ptr<icu::SimpleDateFormat> hourFormat_;
 
     icu::Calendar& at(Instant t) const;
 };

@@ -24,4 +24,19 @@ int TextOrder::compare(std::string_view a, std::string_view b) const {
     return result;
 }
 
+std::string TextOrder::sortKey(std::string_view text) const {
+    const icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    std::string key(64, '\0');
+    // The length returned counts the key's closing zero byte.
+    int32_t length = collator_->getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()),
+                                           static_cast<int32_t>(key.size()));
+    if (length > static_cast<int32_t>(key.size())) {
+        key.resize(static_cast<std::size_t>(length));
+        length = collator_->getSortKey(unicode, reinterpret_cast<uint8_t*>(key.data()), length);
+    }
+    key.resize(length > 0 ? static_cast<std::size_t>(length - 1) : 0);
+    return key;
+}
+
 }  // namespace quillmote

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unicode/coll.h>
 
@@ -16,6 +17,9 @@ public:
 
     // Negative, zero or positive, as a sorts before, with or after b.
     int compare(std::string_view a, std::string_view b) const;
+    // Bytes whose plain order is this order, so a sort converts each text once
+    // instead of collating it at every comparison.
+    std::string sortKey(std::string_view text) const;
 
 private:
     std::unique_ptr<icu::Collator> collator_;

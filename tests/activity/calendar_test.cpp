@@ -105,7 +105,10 @@ TEST(Calendar, WeekdaysAndNames) {
     // An hour alone, as each locale writes one: with a day-period marker only where used.
     EXPECT_EQ(newYork.hourName(mondayEvening), "10\u202FPM");
     EXPECT_EQ(Calendar("Europe/London", "en_GB").hourName(utc(2024, 3, 5, 3)), "03");
-    EXPECT_EQ(Calendar("Europe/Berlin", "de_DE").hourName(utc(2024, 3, 5, 3)), "04 Uhr");
+    Calendar berlin("Europe/Berlin", "de_DE");
+    EXPECT_EQ(berlin.hourName(utc(2024, 3, 5, 3)), "04 Uhr");
+    berlin = newYork;  // a calendar given another locale writes hours its way
+    EXPECT_EQ(berlin.hourName(mondayEvening), "10\u202FPM");
 }
 
 TEST(Calendar, WeekendsFollowTheLocale) {

@@ -96,3 +96,41 @@ TEST(DeviceOrder, NoSortKeepsCreationOrderAndEmptyTablesStayEmpty) {
 
 }  // namespace
 }  // namespace quillmote
+
+namespace quillmote {
+namespace {
+
+// Text columns sort by precomputed keys; the order must be the one the pairwise
+// comparison gives, ties and all.
+TEST(DeviceOrder, KeyedTextSortsAgreeWithThePairwiseOrder) {
+    const std::vector<std::string> names = {"Sensor 10", "sensor 2", "Sensor 1", "Éclair", "eclair", "Zebra", "zebra",
+                                            "Ångström", "", "10", "9", "Keys\xFF", "Keys", "数字", "Sensor 2", "a b", "ab"};
+    DeviceTable table;
+    std::vector<Sighting> sightings;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        // Pairs of rows share a first sighting, so the id decides some ties.
+        const double at = static_cast<double>(i / 2);
+        Advertisement ad;
+        if (!names[i].empty()) ad.localName = names[i];
+        if (i % 3 == 0) ad.manufacturerData = Bytes{static_cast<std::uint8_t>(i % 2 ? 0x4C : 0x06), 0x00};
+        sightings.push_back(lowEnergy("K" + std::to_string(names.size() - i), at, -60, ad));
+    }
+    sightings.push_back(test::paired("aa-bb", 1));
+    table.absorb(std::move(sightings));
+
+    for (auto field : {Field::name, Field::maker, Field::kind, Field::source})
+        for (auto direction : {SortDirection::forward, SortDirection::reverse}) {
+            const DeviceOrder order{field, direction};
+            std::vector<const DeviceRecord*> rows;
+            for (const auto& key : table.order()) rows.push_back(table.record(key));
+            std::stable_sort(rows.begin(), rows.end(), [&](const DeviceRecord* a, const DeviceRecord* b) {
+                return order.compare(*a, *b, english) < 0;
+            });
+            std::vector<std::string> expected;
+            for (const auto* row : rows) expected.push_back(row->id);
+            EXPECT_EQ(sorted(table, field, direction), expected) << static_cast<int>(field);
+        }
+}
+
+}  // namespace
+}  // namespace quillmote
