@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+#include <QApplication>
 #include <fstream>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -245,6 +247,29 @@ TEST(StatusLine, JoinsItsParts) {
     line.basisLabel.reset();     // a forced level has no basis
     line.showsDevices = false;   // the activity page has no silent count
     EXPECT_EQ(line.text(), QString::fromUtf8("12 around · usual 9 at 3\u202FPM"));
+}
+
+}  // namespace
+}  // namespace quillmote
+
+namespace quillmote {
+namespace {
+
+// Closing the window ends the program, also while a find sheet is open over it.
+TEST(MainWindow, ClosingTheWindowEndsTheApplication) {
+    test::ReplayStore replay("find-capture.json");
+    MainWindow window(replay.store);
+    window.show();
+    replay.store.start();
+    ASSERT_TRUE(test::waitFor([&] { return replay.store.table().record("AA:00:00:00:00:01") != nullptr; }));
+    replay.store.startFinding("AA:00:00:00:00:01");
+    ASSERT_TRUE(test::waitFor([&] { return window.findSheet() && window.findSheet()->isVisible(); }));
+    QTimer::singleShot(200, &window, &QWidget::close);
+    QTimer hang;  // a hang fails instead of blocking the suite; gone with the test
+    hang.setSingleShot(true);
+    QObject::connect(&hang, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    hang.start(10000);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 }  // namespace
