@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -162,6 +163,13 @@ void MainWindow::buildToolbar() {
     search_->setMaximumWidth(320);
     connect(search_, &QLineEdit::textChanged, &store_, &DeviceStore::setSearchText);
     toolbar->addWidget(search_);
+
+    // The desktop's usual keys: Ctrl+F to search, Ctrl+Q to quit.
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        search_->setFocus(Qt::ShortcutFocusReason);
+        search_->selectAll();
+    });
+    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 QWidget* MainWindow::buildList() {
