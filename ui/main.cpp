@@ -29,8 +29,11 @@ int main(int argc, char** argv) {
         window.hide();
         std::cerr << "quillmote: " << error.what() << '\n';
         // Without a screen nobody could dismiss the dialog.
-        if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-            QMessageBox::critical(nullptr, QStringLiteral("Quillmote"), QString::fromStdString(error.what()));
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmote"), QString::fromStdString(error.what()));
+            box.setTextFormat(Qt::PlainText);  // a file name is not markup
+            box.exec();
+        }
         return 1;
     }
     return QApplication::exec();
