@@ -25,7 +25,7 @@ suites() {
 
 sanitized() {
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_SANITIZE=ON -DQUILLMOTE_BENCH=OFF >/dev/null &&
-        cmake --build build-asan -j "$jobs" &&
+        cmake --build build-asan -j "$jobs" --target quillmote-core-tests &&
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
             ctest --test-dir build-asan --output-on-failure -j "$jobs" -L core
 }
