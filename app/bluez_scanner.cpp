@@ -71,8 +71,19 @@ std::optional<std::uint32_t> classValue(const QVariant& value) {
 
 void skipValue(const QDBusArgument& arg);
 
-std::string describeArgument(const QDBusArgument& arg) {
+// The container's elements up to its end, ", "-separated; `element` reads one.
+template <typename Read>
+std::string joinedElements(const QDBusArgument& arg, Read element) {
     std::string text;
+    for (bool first = true; !arg.atEnd(); first = false) {
+        if (!first) text += ", ";
+        text += element();
+    }
+    return text;
+}
+
+std::string describeArgument(const QDBusArgument& arg) {
+    const auto one = [&arg] { return describeArgument(arg); };
     switch (arg.currentType()) {
         case QDBusArgument::BasicType: return bluez::describe(arg.asVariant());
         case QDBusArgument::VariantType: {
@@ -86,46 +97,31 @@ std::string describeArgument(const QDBusArgument& arg) {
                 arg >> bytes;
                 return bluez::describe(QVariant(bytes));
             }
-            text = "[";
             arg.beginArray();
-            bool first = true;
-            while (!arg.atEnd()) {
-                if (!first) text += ", ";
-                first = false;
-                text += describeArgument(arg);
-            }
+            const std::string text = "[" + joinedElements(arg, one) + "]";
             arg.endArray();
-            return text + "]";
+            return text;
         }
         case QDBusArgument::MapType: {
-            text = "{";
             arg.beginMap();
-            bool first = true;
-            while (!arg.atEnd()) {
-                if (!first) text += ", ";
-                first = false;
+            const std::string text = "{" + joinedElements(arg, [&arg] {
                 arg.beginMapEntry();
-                text += describeArgument(arg);
-                text += ": ";
-                text += describeArgument(arg);
+                std::string entry = describeArgument(arg);
+                entry += ": ";
+                entry += describeArgument(arg);
                 arg.endMapEntry();
-            }
+                return entry;
+            }) + "}";
             arg.endMap();
-            return text + "}";
+            return text;
         }
         case QDBusArgument::StructureType: {
-            text = "(";
             arg.beginStructure();
-            bool first = true;
-            while (!arg.atEnd()) {
-                if (!first) text += ", ";
-                first = false;
-                text += describeArgument(arg);
-            }
+            const std::string text = "(" + joinedElements(arg, one) + ")";
             arg.endStructure();
-            return text + ")";
+            return text;
         }
-        default: return text;
+        default: return {};
     }
 }
 
