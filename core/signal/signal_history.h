@@ -19,6 +19,9 @@ struct SignalHistory {
     std::vector<SignalPoint> points;  // time order, at most one per whole second
 
     void record(double rssi, Instant time);
+    void shiftTimes(Instant::duration by) {
+        for (auto& point : points) point.time += by;
+    }
 
     friend bool operator==(const SignalHistory&, const SignalHistory&) = default;
 };

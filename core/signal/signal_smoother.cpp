@@ -69,4 +69,9 @@ void SignalSmoother::add(int rssi, Instant time) {
     lastUpdate = time;
 }
 
+void SignalSmoother::shiftTimes(Instant::duration by) {
+    for (auto& sample : window) sample.time += by;
+    if (lastUpdate) *lastUpdate += by;
+}
+
 }  // namespace quillmote

@@ -24,6 +24,8 @@ struct SignalSmoother {
     std::optional<Instant> lastUpdate;
 
     void add(int rssi, Instant time);
+    // Moves every stored instant, after the wall clock was set.
+    void shiftTimes(Instant::duration by);
 
     // Middle value, or the mean of the two middle values; `values` is never empty.
     static double median(std::span<const int> values);

@@ -79,6 +79,14 @@ void DeviceRecord::adoptNewIdentity(std::span<const Sighting> sightings) {
     }
 }
 
+void DeviceRecord::shiftTimes(Instant::duration by) {
+    firstSeen += by;
+    lastSeen += by;
+    for (auto& arrival : recentArrivals) arrival += by;
+    smoother.shiftTimes(by);
+    history.shiftTimes(by);
+}
+
 DeviceFacts DeviceRecord::facts() const {
     return {advertisement, cachedName, classOfDevice, appleDataHidden, rangedBeacon};
 }

@@ -49,6 +49,9 @@ struct DeviceRecord {
     // Takes in the sightings of the same device heard under another key.
     void adoptNewIdentity(std::span<const Sighting> sightings);
 
+    // Moves every stored instant, so that durations survive the wall clock being set.
+    void shiftTimes(Instant::duration by);
+
     std::optional<double> rssi() const { return smoother.value; }
     std::optional<Proximity> proximity() const;
     std::optional<DistanceEstimate::Estimate> distance() const;

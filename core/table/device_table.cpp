@@ -6,19 +6,35 @@
 
 namespace quillmote {
 
-void DeviceTable::absorb(std::vector<Sighting>&& sightings) {
-    for (auto& sighting : sightings) absorbOne(std::move(sighting));
-    afterBatch();
+namespace {
+
+// How long `old` must have been silent before a new row like it is taken for the same
+// device under a new address: twice its recent packet interval, or the longest grace
+// when it has not spoken often enough to tell.
+double foldGrace(const DeviceRecord& old) {
+    const auto& arrivals = old.recentArrivals;
+    if (arrivals.size() < 2) return DeviceTable::foldGraceMaximum;
+    const double interval =
+        secondsBetween(arrivals.front(), arrivals.back()) / static_cast<double>(arrivals.size() - 1);
+    return std::clamp(2.0 * interval, DeviceTable::foldGraceMinimum, DeviceTable::foldGraceMaximum);
 }
 
-void DeviceTable::absorb(std::span<const Sighting> sightings) {
+}  // namespace
+
+void DeviceTable::absorb(std::vector<Sighting>&& sightings, std::optional<Instant> now) {
+    for (auto& sighting : sightings) absorbOne(std::move(sighting));
+    afterBatch(now);
+}
+
+void DeviceTable::absorb(std::span<const Sighting> sightings, std::optional<Instant> now) {
     for (const auto& sighting : sightings) absorbOne(Sighting(sighting));
-    afterBatch();
+    afterBatch(now);
 }
 
 void DeviceTable::absorbOne(Sighting&& sighting) {
     if (auto alias = aliases_.find(sighting.deviceKey); alias != aliases_.end()) sighting.deviceKey = alias->second;
     const bool lowEnergy = sighting.source == SightingSource::lowEnergy;
+    latestHeard_ = std::max(latestHeard_, sighting.time);
     if (auto row = records_.find(sighting.deviceKey); row != records_.end()) {
         row->second.absorb(sighting);
     } else {
@@ -29,12 +45,12 @@ void DeviceTable::absorbOne(Sighting&& sighting) {
     if (lowEnergy) packetLog_.append(std::move(sighting));
 }
 
-void DeviceTable::afterBatch() {
-    foldRotatedIdentities();
+void DeviceTable::afterBatch(std::optional<Instant> now) {
+    foldRotatedIdentities(now.value_or(latestHeard_));
     enforceRowLimit();
 }
 
-void DeviceTable::foldRotatedIdentities() {
+void DeviceTable::foldRotatedIdentities(Instant now) {
     const std::vector<std::string> keys(unmatched_.begin(), unmatched_.end());
     for (const auto& key : keys) {
         auto row = records_.find(key);
@@ -54,7 +70,8 @@ void DeviceTable::foldRotatedIdentities() {
         const DeviceRecord* only = nullptr;
         int candidates = 0;
         for (const auto& [otherKey, other] : records_) {
-            // Cheapest tests first: this scans every row for each young named row.
+            // Cheapest tests first: this scans every row for each young named row. An
+            // old row that spoke after the new one appeared is another device.
             if (other.source != SightingSource::lowEnergy || other.lastSeen > fresh.firstSeen ||
                 secondsBetween(other.lastSeen, fresh.firstSeen) > foldSilentGap || otherKey == key ||
                 other.advertisement.localName != fresh.advertisement.localName)
@@ -64,7 +81,10 @@ void DeviceTable::foldRotatedIdentities() {
             only = &other;
             if (++candidates > 1) break;  // ambiguity never folds
         }
-        if (candidates == 1) {
+        // The fold waits until the one candidate has been silent long enough to show it
+        // really stopped, not merely that it has not spoken yet; until then the key
+        // stays a candidate.
+        if (candidates == 1 && secondsBetween(only->lastSeen, now) >= foldGrace(*only)) {
             const std::string target = only->id;
             fold(key, target);
             unmatched_.erase(key);
@@ -123,6 +143,17 @@ void DeviceTable::remove(const std::set<std::string>& keys) {
     // Old keys of a removed row are forgotten: they start a new row if heard again.
     std::erase_if(aliases_, [&keys](const auto& alias) { return keys.contains(alias.second); });
     std::erase_if(order_, [&keys](const std::string& key) { return keys.contains(key); });
+}
+
+void DeviceTable::shiftTimes(Instant::duration by) {
+    for (auto& [key, row] : records_) row.shiftTimes(by);
+    packetLog_.shiftTimes(by);
+    latestHeard_ += by;
+}
+
+const std::string& DeviceTable::rowKey(const std::string& key) const {
+    auto alias = aliases_.find(key);
+    return alias == aliases_.end() ? key : alias->second;
 }
 
 const DeviceRecord* DeviceTable::record(const std::string& key) const {

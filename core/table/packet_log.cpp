@@ -18,6 +18,11 @@ void PacketLog::append(Sighting sighting) {
     }
 }
 
+void PacketLog::shiftTimes(Instant::duration by) {
+    for (auto& [key, list] : entries_)
+        for (std::size_t i = list.head; i < list.items.size(); ++i) list.items[i].time += by;
+}
+
 void PacketLog::rekey(const std::string& from, const std::string& to) {
     if (from == to) return;
     std::vector<Sighting> combined;

@@ -23,6 +23,8 @@ public:
     void rekey(const std::string& from, const std::string& to);
     // Drops a row's packets.
     void remove(const std::string& key);
+    // Moves every packet's time, after the wall clock was set.
+    void shiftTimes(Instant::duration by);
 
     // Oldest first; empty for a key without a log.
     std::vector<Sighting> packets(const std::string& key) const;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "core/table/fingerprint.h"
@@ -151,6 +152,56 @@ TEST(DeviceTable, FoldsOnlyWithinTheMinuteAfterTheOldRowWentSilent) {
         EXPECT_TRUE(table.unmatched().contains("new"));
         table.absorb(std::vector{lowEnergy("new", 100 + gap + 6, -60, speaker())});
         EXPECT_FALSE(table.unmatched().contains("new"));
+        expectInvariants(table);
+    }
+}
+
+// One device advertising `ad` every `interval` seconds over [from, to).
+void advertise(std::vector<Sighting>& into, const std::string& key, double from, double to, double interval,
+               const Advertisement& ad) {
+    for (double t = from; t < to; t += interval) into.push_back(lowEnergy(key, t, -60, ad));
+}
+
+// Feeds the sightings in the store's ticks of 0.125 s, each batch taken in at its tick.
+void play(DeviceTable& table, std::vector<Sighting> sightings) {
+    std::stable_sort(sightings.begin(), sightings.end(), [](const Sighting& a, const Sighting& b) { return a.time < b.time; });
+    auto next = sightings.begin();
+    for (int tick = 0; next != sightings.end(); ++tick) {
+        const Instant now = at(tick * 0.125);
+        std::vector<Sighting> batch;
+        for (; next != sightings.end() && next->time <= now; ++next) batch.push_back(*next);
+        table.absorb(std::move(batch), now);
+    }
+}
+
+TEST(DeviceTable, TwinsHeardTogetherStayApartWhileARotationFolds) {
+    Advertisement thermometer = test::named("Thermo");
+    thermometer.serviceData["181A"] = Bytes{0x01, 0x02};
+    struct Case {
+        const char* what;
+        std::vector<Sighting> heard;
+        std::size_t rows;
+        int identityChanges;  // of the first row
+    };
+    std::vector<Case> cases(3);
+    // Four identical thermometers switched on 2.5 s apart, all advertising for a minute.
+    cases[0] = {"thermometers", {}, 4, 0};
+    for (int i = 0; i < 4; ++i) advertise(cases[0].heard, key(i), i * 2.5, 60, 1.0, thermometer);
+    // A second identical speaker switched on while the first keeps playing.
+    cases[1] = {"speakers", {}, 2, 0};
+    advertise(cases[1].heard, "first", 0, 30, 0.2, speaker());
+    advertise(cases[1].heard, "second", 10.05, 30, 0.2, speaker());
+    // A phone changing its address every 20 s, the new one right after the old stops.
+    cases[2] = {"rotation", {}, 1, 2};
+    advertise(cases[2].heard, "A", 0, 20, 0.25, speaker("Phone"));
+    advertise(cases[2].heard, "B", 20.05, 40, 0.25, speaker("Phone"));
+    advertise(cases[2].heard, "C", 40.05, 60, 0.25, speaker("Phone"));
+
+    for (auto& c : cases) {
+        DeviceTable table;
+        play(table, std::move(c.heard));
+        EXPECT_EQ(table.records().size(), c.rows) << c.what;
+        EXPECT_EQ(table.orderedRecords().front().identityChanges, c.identityChanges) << c.what;
         expectInvariants(table);
     }
 }
