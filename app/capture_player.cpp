@@ -5,11 +5,13 @@
 #include <filesystem>
 
 #include "core/sightings/fixture.h"
+#include "core/sightings/printable_text.h"
 
 namespace quillmote {
 
 CaptureLaunchError::CaptureLaunchError(const QString& path, const std::string& reason)
-    : std::runtime_error("-replayPath " + path.toStdString() + " couldn't be read as a capture: " + reason),
+    : std::runtime_error("-replayPath " + printableText(path.toStdString()) +
+                         " couldn't be read as a capture: " + reason),
       path_(path),
       reason_(reason) {}
 

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "core/sightings/fixture.h"
+#include "core/sightings/printable_text.h"
 
 namespace quillmote::cli {
 
@@ -106,7 +107,7 @@ bool readCapture(std::string_view file, std::vector<Sighting>& sightings) {
         sightings = file == "-" ? Fixture::decode(std::cin) : Fixture::decodeFile(std::string(file));
         return true;
     } catch (const FixtureError& error) {
-        std::cerr << "quillmote-cli: " << file << ": " << error.what() << "\n";
+        std::cerr << "quillmote-cli: " << printableText(file) << ": " << error.what() << "\n";
         return false;
     }
 }

@@ -4,6 +4,7 @@
 #include "cli/record_json.h"
 #include "cli/simulated_replay.h"
 #include "core/engine/store_engine.h"
+#include "core/sightings/printable_text.h"
 
 namespace quillmote::cli {
 
@@ -60,8 +61,8 @@ int runFind(const Command& command, std::span<const std::string_view> args) {
             out += findLine(*engine.findSession(), n).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
     });
     if (!engine.findSession()) {
-        std::cerr << "quillmote-cli: " << parsed.positional.front() << ": no device with the key " << *key
-                  << " was heard\n";
+        std::cerr << "quillmote-cli: " << printableText(parsed.positional.front()) << ": no device with the key "
+                  << printableText(*key) << " was heard\n";
         return exitFailure;
     }
     std::cout << out << std::flush;

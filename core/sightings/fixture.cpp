@@ -7,6 +7,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "core/sightings/printable_text.h"
+
 namespace quillmote {
 
 using nlohmann::json;
@@ -315,6 +317,8 @@ std::vector<Sighting> decodeInput(Input&& input) {
 }
 
 }  // namespace
+
+FixtureError::FixtureError(std::string_view reason) : std::runtime_error(printableText(reason)) {}
 
 namespace Fixture {
 

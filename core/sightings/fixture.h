@@ -12,10 +12,11 @@
 
 namespace quillmote {
 
-// Why a capture could not be read: the reason alone, without the file's name.
+// Why a capture could not be read: the reason alone, without the file's name. The
+// reason quotes the file, so it is kept to one printable line.
 class FixtureError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit FixtureError(std::string_view reason);
 };
 
 // The capture and fixture file format: a JSON array of sightings, keys sorted at

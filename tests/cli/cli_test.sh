@@ -44,6 +44,8 @@ bad hex.json '[{"source": "LE", "deviceKey": "K", "time": "2026-03-01T14:05:09Z"
 bad key.json '[{"source": "LE", "time": "2026-03-01T14:05:09Z"}]' '"deviceKey"'
 bad object.json '{"sightings": []}' "not a JSON array"
 bad syntax.json '[{"source": ' "not valid JSON"
+# What the file says is echoed with its control characters escaped, on one line.
+bad control.json "[{\"source\": \"LE\", \"deviceKey\": \"K\", \"time\": \"x\\ny\\u001b[2J\", $ad}]" 'Not an ISO 8601 date: x\ny\x1B[2J'
 run fixture "$work/absent.json"
 [ "$(status)" = 1 ] && grep -qF "$work/absent.json: No such file or directory" "$work/err" || fail "missing file: $(cat "$work/err")"
 
