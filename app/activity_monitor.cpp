@@ -70,6 +70,10 @@ void ActivityMonitor::sample(std::span<const DeviceRecord> records, Instant now)
 
     auto closed = recorder_.sample(records, now);
     if (!closed) return;
+    // After the wall clock was set back, its minutes come round again: the ones this
+    // run already closed stand, so none is stored twice or out of order.
+    if (lastClosed_ && closed->minute <= *lastClosed_) return;
+    lastClosed_ = closed->minute;
     // Failures to write are ignored: memory stays authoritative until the next write succeeds.
     (void)history_.append(*closed);
     (void)history_.saveNamedPresence(presence_);

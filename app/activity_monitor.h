@@ -44,6 +44,8 @@ public:
     // Prunes and reads the stored history in a worker; `loaded` follows on this thread.
     void load(Instant now);
     void sample(std::span<const DeviceRecord> records, Instant now);
+    // After the wall clock was set back: what the recorder remembers moves with it.
+    void shiftTimes(Instant::duration by) { recorder_.shiftTimes(by); }
     Normal normal(Instant at) const;
 
     // "Mondays", "weekdays", "weekends, nearby hours"; nothing without a basis.
@@ -75,6 +77,7 @@ private:
     std::optional<Baseline> baseline_;
     std::optional<Instant> baselineHour_;
     int aroundNow_ = 0;
+    std::optional<Instant> lastClosed_;
     NamedPresence presence_;
 
     void refreshBaselineIfNeeded(Instant now, bool force);

@@ -35,9 +35,9 @@ std::unique_ptr<CapturePlayer> CapturePlayer::fromLaunchArguments(const LaunchSe
     return std::make_unique<CapturePlayer>(CaptureReplay(std::move(sightings)), buffer);
 }
 
-void CapturePlayer::start() {
+void CapturePlayer::start(Instant now) {
     if (timer_.isActive()) return;
-    startedAt_ = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
+    startedAt_ = now;
     // Elapsed time comes from the monotonic clock, so a change of the wall clock
     // neither skips nor repeats part of the capture.
     clock_.start();

@@ -42,8 +42,11 @@ public:
     // folder. Throws CaptureLaunchError when the file can't be read as a capture.
     static std::unique_ptr<CapturePlayer> fromLaunchArguments(const LaunchSettings& settings, SightingBuffer& buffer);
 
-    // Starts the loop, which runs until the player is destroyed. Later calls do nothing.
-    void start();
+    // Starts the loop at the wall-clock moment `now`; it runs until the player is
+    // destroyed. Later calls do nothing.
+    void start(Instant now);
+    // The wall clock was set: replayed sightings are stamped on the new clock.
+    void shiftTimes(Instant::duration by) { startedAt_ += by; }
 
     bool isStarted() const { return timer_.isActive(); }
     // The wall-clock moment the replay counts from; replayed sightings are re-timed from it.

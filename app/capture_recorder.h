@@ -30,6 +30,9 @@ public:
     // file, replacing any old one. A failed write is not retried.
     void record(std::span<const Sighting> drained, Instant now);
 
+    // The wall clock was set: the recording window keeps its length.
+    void shiftDeadline(Instant::duration by) { deadline_ += by; }
+
     bool written() const { return written_; }
     const std::filesystem::path& path() const { return path_; }
     Instant deadline() const { return deadline_; }

@@ -9,27 +9,32 @@ namespace quillmote {
 
 namespace {
 
-Instant wallClock() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
-
 constexpr double clickSelfTestRate = 6.0;
 constexpr int clickSelfTestMilliseconds = 2000;
 
 }  // namespace
 
+DeviceStore::Clock DeviceStore::Clock::system() {
+    return {[] { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); },
+            [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }};
+}
+
 DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, QObject* parent)
     : DeviceStore(settings, std::move(calendar), Buses{QDBusConnection::sessionBus(), QDBusConnection::systemBus()},
-                  parent) {}
+                  Clock::system(), parent) {}
 
-DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, QObject* parent)
+DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock,
+                         QObject* parent)
     : QObject(parent),
       settings_(settings),
+      clock_(std::move(clock)),
       calendar_(std::move(calendar)),
-      publishedAt_(wallClock()),
+      publishedAt_(clock_.wall()),
       engine_(buffer_, engineHooks()),
       notifier_(std::make_unique<SurgeNotifier>(buses.session)),
       activity_(std::make_unique<ActivityMonitor>(*notifier_, TestSettings::fromLaunchArguments(settings), calendar_)),
       clicks_(std::make_unique<ClickSynth>()),
-      capture_(CaptureRecorder::fromLaunchArguments(settings, wallClock())),
+      capture_(CaptureRecorder::fromLaunchArguments(settings, clock_.wall())),
       systemBus_(buses.system) {}
 
 DeviceStore::~DeviceStore() = default;
@@ -59,7 +64,7 @@ void DeviceStore::start() {
     inhibitor_ = std::make_unique<SleepInhibitor>(systemBus_);
     if (player_) {
         setStatus(BluetoothStatus::ready);
-        player_->start();
+        player_->start(clock_.wall());
     } else if (makeScanner_) {
         scanner_ = makeScanner_();
         if (scanner_) {
@@ -80,13 +85,14 @@ void DeviceStore::start() {
         if (!settings_.text(QStringLiteral("replayPath"))) notifier_->requestPermission();
         notifier_->postSelfTestIfRequested(settings_.boolean(QStringLiteral("notifySelfTest")));
     }, Qt::SingleShotConnection);
-    activity_->load(wallClock());
+    activity_->load(clock_.wall());
 
     tick();
 }
 
 void DeviceStore::tick() {
-    tickTime_ = wallClock();
+    tickTime_ = clock_.wall();
+    followClockStep(clockStep_.observe(tickTime_, clock_.monotonicSeconds()));
     engine_.tick(tickCount_++, tickTime_);
     if (engine_.findSession()) emit findSessionChanged();
     // Re-armed after the tick's own work, so a slow tick never piles up others.
@@ -101,7 +107,7 @@ void DeviceStore::publish(bool resort) {
     devices_.reserve(displayOrder_.keys.size());
     for (const auto& key : displayOrder_.keys)
         if (const DeviceRecord* row = engine_.table().record(key)) devices_.push_back(*row);
-    publishedAt_ = wallClock();
+    publishedAt_ = clock_.wall();
     emit devicesChanged();
 }
 
@@ -134,7 +140,7 @@ int DeviceStore::clearableCount() const {
 }
 
 void DeviceStore::clearSilent() {
-    engine_.table().removeSilent(wallClock(), clearSilentAfter);
+    engine_.table().removeSilent(clock_.wall(), clearSilentAfter);
     publish(false);
 }
 
@@ -159,6 +165,19 @@ void DeviceStore::endFinding() {
     engine_.endFinding();
     clicks_->setRate(0.0);
     emit findSessionChanged();
+}
+
+void DeviceStore::followClockStep(Instant::duration by) {
+    if (by == Instant::duration::zero()) return;
+    // What stamps the wall clock follows every step.
+    if (player_) player_->shiftTimes(by);
+    if (capture_) capture_->shiftDeadline(by);
+    // The live state follows a step back only; a step forward (the machine slept, or
+    // a first time sync) reads as that much time passed.
+    if (by > Instant::duration::zero()) return;
+    engine_.wallClockSetBack(by, tickTime_);
+    activity_->shiftTimes(by);
+    publishedAt_ += by;
 }
 
 void DeviceStore::setStatus(BluetoothStatus status) {

@@ -19,6 +19,7 @@
 #include "app/surge_notifier.h"
 #include "core/engine/store_engine.h"
 #include "core/table/device_order.h"
+#include "core/time/clock_step.h"
 
 namespace quillmote {
 
@@ -35,10 +36,19 @@ public:
         QDBusConnection system;
     };
 
+    // The wall clock stamps what is heard and recorded; the monotonic one, which
+    // nothing sets, tells when the wall clock was set.
+    struct Clock {
+        std::function<Instant()> wall;
+        std::function<double()> monotonicSeconds;
+        static Clock system();
+    };
+
     // On the user's session and system buses.
     DeviceStore(const LaunchSettings& settings, Calendar calendar, QObject* parent = nullptr);
-    // On given buses, for tests with private peers.
-    DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, QObject* parent = nullptr);
+    // On given buses and clock, for tests with private peers.
+    DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock = Clock::system(),
+                QObject* parent = nullptr);
     ~DeviceStore() override;
 
     // The radio when no scanner is set stays at `starting`.
@@ -95,9 +105,12 @@ signals:
     void hideUnidentifiedChanged();
     void clicksEnabledChanged();
     void findSessionChanged();
+    // Once a second, after the second's publish and activity step.
+    void secondPassed();
 
 private:
     const LaunchSettings& settings_;
+    Clock clock_;
     Calendar calendar_;
     TextOrder textOrder_;
     BluetoothStatus status_ = BluetoothStatus::starting;
@@ -123,9 +136,11 @@ private:
     bool started_ = false;
     std::uint64_t tickCount_ = 0;
     Instant tickTime_;
+    ClockStep clockStep_;
 
     void tick();
     void setStatus(BluetoothStatus status);
+    void followClockStep(Instant::duration by);
     StoreEngine::Hooks engineHooks();
 };
 

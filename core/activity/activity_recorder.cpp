@@ -61,6 +61,15 @@ std::optional<MinuteRecord> ActivityRecorder::sample(std::span<const DeviceRecor
     return finished;
 }
 
+void ActivityRecorder::shiftTimes(Instant::duration by) {
+    for (auto& [key, entry] : tracked_) {
+        entry.firstSeen += by;
+        entry.lastSeen += by;
+    }
+    if (listeningSince_) *listeningSince_ += by;
+    if (lastSample_) *lastSample_ += by;
+}
+
 MinuteRecord ActivityRecorder::close(const Accumulator& accumulator, std::span<const DeviceRecord* const> live) {
     std::int64_t moves = 0;
     for (const DeviceRecord* record : live) {

@@ -18,6 +18,9 @@ class ActivityRecorder {
 public:
     // Returns the previous minute's record on the first sample of a later minute.
     std::optional<MinuteRecord> sample(std::span<const DeviceRecord> records, Instant now);
+    // Moves what it remembers of devices and of listening, after the wall clock was
+    // set; the minute being filled keeps its clock time.
+    void shiftTimes(Instant::duration by);
 
 private:
     struct Tracked {

@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "core/time/clock_step.h"
+
 namespace quillmote {
 
 StoreEngine::StoreEngine(SightingBuffer& buffer, Hooks hooks, bool appleDataHidden)
@@ -10,7 +12,12 @@ StoreEngine::StoreEngine(SightingBuffer& buffer, Hooks hooks, bool appleDataHidd
 void StoreEngine::tick(std::uint64_t n, Instant now) {
     buffer_.drain(drained_);
     if (hooks_.drained) hooks_.drained(drained_);
-    table_.absorb(std::move(drained_));
+    if (pendingStep_) {
+        for (auto& sighting : drained_)
+            if (sighting.time > pendingStep_->after) sighting.time += pendingStep_->by;
+        pendingStep_.reset();
+    }
+    table_.absorb(std::move(drained_), now);
     drained_.clear();  // moved-from: reset to a known empty state, storage kept
 
     if (findSession_) {
@@ -29,8 +36,17 @@ void StoreEngine::tick(std::uint64_t n, Instant now) {
     }
 }
 
+void StoreEngine::wallClockSetBack(Instant::duration by, Instant now) {
+    table_.shiftTimes(by);
+    if (findSession_) findSession_->shiftTimes(by);
+    // Sightings stamped on the old clock lie after the new one's now; a small margin
+    // keeps those stamped just after `now` was read out of it.
+    pendingStep_ = PendingStep{by, addingSeconds(now, ClockStep::tolerance)};
+}
+
 void StoreEngine::startFinding(const std::string& key) {
-    if (const DeviceRecord* record = table_.record(key)) findSession_.emplace(*record);
+    // An address folded onto an older row is found on that row.
+    if (const DeviceRecord* record = table_.record(table_.rowKey(key))) findSession_.emplace(*record);
 }
 
 void StoreEngine::chooseFindCandidate(const std::string& key) {

@@ -42,6 +42,13 @@ public:
     // One tick with counter `n` at `now`.
     void tick(std::uint64_t n, Instant now);
 
+    // The wall clock was set back by `by` (a negative duration) just before the tick
+    // at `now`. The live state moves with it, so ages, rates, smoothing and the find
+    // session go on as if nothing happened; sightings stamped before the step and
+    // still waiting in the buffer are moved when drained. (A step forward needs no
+    // call: it reads as time passed, as after the machine slept.)
+    void wallClockSetBack(Instant::duration by, Instant now);
+
     DeviceTable& table() { return table_; }
     const DeviceTable& table() const { return table_; }
 
@@ -58,6 +65,12 @@ private:
     DeviceTable table_;
     std::vector<Sighting> drained_;  // kept across ticks so draining reuses storage
     std::optional<FindSession> findSession_;
+    // A step back not yet applied to the buffer's sightings: those later than `after`.
+    struct PendingStep {
+        Instant::duration by;
+        Instant after;
+    };
+    std::optional<PendingStep> pendingStep_;
 
     void refreshPaired();
 };

@@ -43,6 +43,11 @@ public:
     void update(const DeviceTable& table, Instant now);
     // The user picked a row to follow.
     void choose(const DeviceRecord& record);
+    // Moves the stored instants, after the wall clock was set.
+    void shiftTimes(Instant::duration by) {
+        lastHeard_ += by;
+        trendTracker_.shiftTimes(by);
+    }
 
     bool isHearingTarget() const;
     double clicksPerSecond() const;

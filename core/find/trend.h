@@ -28,6 +28,9 @@ struct TrendTracker {
 
     TrendDirection add(double rssi, Instant time);
     void reset() { samples.clear(); }
+    void shiftTimes(Instant::duration by) {
+        for (auto& sample : samples) sample.time += by;
+    }
 
     friend bool operator==(const TrendTracker&, const TrendTracker&) = default;
 };

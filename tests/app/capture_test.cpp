@@ -135,17 +135,15 @@ TEST(CapturePlayer, DeliversEveryDueSightingOncePerLoop) {
     EXPECT_FALSE(player->isStarted());
     EXPECT_TRUE(buffer.drain().empty());
 
-    auto before = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
-    player->start();
-    Instant startedAt = player->startedAt();
-    EXPECT_GE(startedAt, before);
+    const Instant startedAt = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
+    player->start(startedAt);
     EXPECT_TRUE(player->isStarted());
 
     // The first pass hands over what is due at offset 0 at once; a second start changes nothing.
     auto got = buffer.drain();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].deviceKey, "A");
-    player->start();
+    player->start(addingSeconds(startedAt, 5));
     EXPECT_EQ(player->startedAt(), startedAt);
     EXPECT_TRUE(buffer.drain().empty());
 

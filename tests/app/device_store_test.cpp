@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
+#include "core/sightings/fixture.h"
+#include "tests/support/sightings.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillmote {
@@ -24,12 +26,14 @@ struct ReplayStore {
     LaunchSettings settings;
     DeviceStore store;
 
-    explicit ReplayStore(const std::string& capture, QStringList extra = {})
+    explicit ReplayStore(const std::string& capture, QStringList extra = {},
+                         DeviceStore::Clock clock = DeviceStore::Clock::system())
         : settings(QStringList{"-replayPath", QString::fromStdString(capture), "-historyPath",
                                QString::fromStdString((dir.path() / "history").string())} + extra,
                    std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
                                                QSettings::IniFormat)),
-          store(settings, Calendar("Europe/Berlin", "en_GB"), DeviceStore::Buses{noBus(), noBus()}) {}
+          store(settings, Calendar("Europe/Berlin", "en_GB"), DeviceStore::Buses{noBus(), noBus()},
+                std::move(clock)) {}
 };
 
 const std::string sample = std::string(QUILLMOTE_TEST_DATA) + "/sample-capture.json";
@@ -81,6 +85,41 @@ TEST(DeviceStore, FindingNeedsARowAndEndingSilences) {
     store.endFinding();
     EXPECT_FALSE(store.findSession());
     EXPECT_EQ(store.clicks().rate(), 0.0);
+}
+
+TEST(DeviceStore, TheWallClockSetBackOrForwardLeavesTheLiveStateHonest) {
+    // A device advertising ten times a second throughout, and one heard only at the start.
+    std::vector<Sighting> capture;
+    for (int i = 0; i < 100; ++i) capture.push_back(test::lowEnergy("steady", i * 0.1));
+    for (int i = 0; i < 5; ++i) capture.push_back(test::lowEnergy("brief", i * 0.1));
+    test::TempDir files;
+    const auto path = files.write("capture.json", Fixture::encode(capture));
+    double offset = 0;  // seconds the test has set the wall clock by
+    DeviceStore::Clock clock = DeviceStore::Clock::system();
+    clock.wall = [&offset, real = clock.wall] { return real() + durationOf(offset); };
+    ReplayStore replay(path.string(), {}, clock);
+    DeviceStore& store = replay.store;
+    int publishes = 0;
+    QObject::connect(&store, &DeviceStore::devicesChanged, [&] { ++publishes; });
+    store.start();
+    auto row = [&](const char* key) { return *store.record(std::string(key)); };
+    auto afterTwoPublishes = [&] {
+        const int from = publishes;
+        return waitFor([&] { return publishes >= from + 2; });
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return store.record(std::string("steady")) && row("steady").packetsPerSecond(store.publishedAt()) >= 9;
+    }));
+
+    offset = -600;  // back ten minutes: as if nothing happened
+    ASSERT_TRUE(afterTwoPublishes());
+    EXPECT_NEAR(*row("steady").packetsPerSecond(store.publishedAt()), 10, 3);
+    EXPECT_LE(row("steady").lastSeen, store.publishedAt());
+
+    offset = 600;  // forward twenty minutes, as after a sleep: what was heard before is gone
+    ASSERT_TRUE(afterTwoPublishes());
+    EXPECT_EQ(Recency::of(row("brief"), store.publishedAt()), Recency::gone);
+    EXPECT_EQ(Freshness::of(row("steady"), store.publishedAt()), Freshness::live);  // replay goes on
 }
 
 TEST(DeviceStore, AnUnusableReplayStopsBeforeAnythingStarts) {

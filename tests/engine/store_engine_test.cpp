@@ -99,5 +99,41 @@ TEST(StoreEngine, FindsEveryTickAndSamplesActivityOnceASecond) {
     EXPECT_EQ(rates.size(), 12u);
 }
 
+TEST(StoreEngine, AClockSetBackLeavesAgesRatesSmoothingAndTheFindSessionAsTheyWere) {
+    SightingBuffer buffer;
+    StoreEngine engine(buffer);
+    double heardUpTo = -0.1;
+    // The device advertises ten times a second; the radio stamps packets on the wall clock.
+    auto advertiseUntil = [&](double wall, double shift, int rssi) {
+        for (; heardUpTo + 0.1 <= wall - shift + 1e-9; heardUpTo += 0.1)
+            buffer.append(lowEnergy("A", heardUpTo + 0.1 + shift, rssi));
+    };
+    std::uint64_t n = 0;
+    for (; n <= 40; ++n) {
+        advertiseUntil(n * 0.125, 0, -60);
+        engine.tick(n, at(n * 0.125));
+        if (n == 8) engine.startFinding("A");
+    }
+    // One packet stamped on the old clock is still waiting when the clock goes back ten minutes.
+    advertiseUntil(5.1, 0, -60);
+    const double back = -600;
+    engine.wallClockSetBack(durationOf(back), at(41 * 0.125 + back));
+    for (; n <= 80; ++n) {
+        advertiseUntil(n * 0.125 + back, back, -40);
+        engine.tick(n, at(n * 0.125 + back));
+    }
+
+    const Instant now = at(80 * 0.125 + back);
+    const DeviceRecord& row = *engine.table().record("A");
+    EXPECT_NEAR(*row.packetsPerSecond(now), 10.0, 0.5);
+    EXPECT_LE(row.lastSeen, now);
+    EXPECT_EQ(Recency::of(row, now), Recency::live);
+    EXPECT_NEAR(*row.rssi(), -40.0, 1.0);  // smoothing follows the readings after the step
+    EXPECT_LT(secondsBetween(row.history.points.back().time, now), 1.0);
+    ASSERT_TRUE(engine.findSession());
+    EXPECT_EQ(engine.findSession()->status().kind, FindSession::Status::Kind::tracking);
+    EXPECT_LE(engine.findSession()->lastHeard(), now);
+}
+
 }  // namespace
 }  // namespace quillmote
