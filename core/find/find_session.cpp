@@ -28,6 +28,8 @@ FindSession::FindSession(const DeviceRecord& target)
       lastHeard_(target.lastSeen) {}
 
 void FindSession::update(const DeviceTable& table, Instant now) {
+    // A target folded onto an older row is the same device: follow it there.
+    if (const std::string& row = table.rowKey(targetKey_); row != targetKey_) targetKey_ = row;
     if (const DeviceRecord* row = table.record(targetKey_);
         row && row->rssi() && secondsBetween(row->lastSeen, now) <= quietAfter) {
         rssi_ = row->rssi();

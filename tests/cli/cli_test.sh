@@ -118,16 +118,22 @@ assert lines[-1]["status"] == "reacquired" and "candidates" not in lines[-1]
 # Last heard at 5 s, so quiet from just after 8 s: the first tick after that moves on.
 assert lines[8]["status"] == "tracking" and moved[0]["t"] == 9, (lines[8], moved[0])
 PY
+# An address folded onto an older row is followed on that row.
+run find "$data/rotation-capture.json" --key 5A:6B:7C:8D:9E:02 --seconds 30
+[ "$(status)" = 0 ] && [ "$(tail -n 1 "$work/out" | $py -c 'import json,sys; print(json.load(sys.stdin)["targetKey"])')" = 11:22:33:44:55:01 ] ||
+    fail "find of a folded address: $(status) $(cat "$work/err") $(tail -n 1 "$work/out")"
 run find "$data/find-capture.json" --key nobody
 [ "$(status)" = 1 ] && grep -q "nobody" "$work/err" && [ ! -s "$work/out" ] || fail "find of an unknown key"
 
-# run: the store headless over a replay, one JSON line per publish (about one a second).
+# run: the store headless over a replay, one JSON line a second, after that second's count.
 run run -replayPath "$data/rotation-capture.json" -historyPath "$work/history" --rows --duration 2.5
 [ "$(status)" = 0 ] || fail "run exited $(status): $(cat "$work/err")"
 $py - "$work/out" <<'PY' || fail "run output: $(head -c 600 "$work/out")"
 import json, sys
 lines = [json.loads(l) for l in open(sys.argv[1])]
-assert len(lines) >= 2, lines
+assert len(lines) == 3, lines
+# The speaker is heard at the first tick, and the first line already counts it.
+assert [l["aroundNow"] for l in lines] == [1, 1, 1], lines
 for line in lines:
     assert line["status"] == "ready" and line["normal"] == {"learning": 0}, line
     assert line["visible"] <= line["devices"] == len(line["rows"]), line
