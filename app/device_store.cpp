@@ -52,6 +52,7 @@ StoreEngine::Hooks DeviceStore::engineHooks() {
     hooks.clickRate = [this](double rate) { clicks_->setRate(clicksEnabled_ ? rate : 0.0); };
     hooks.activity = [this](std::span<const DeviceRecord> records, Instant now) {
         if (status_ == BluetoothStatus::ready) activity_->sample(records, now);
+        emit secondPassed();
     };
     return hooks;
 }

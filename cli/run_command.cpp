@@ -1,6 +1,9 @@
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <iostream>
 
@@ -13,6 +16,9 @@
 namespace quillmote::cli {
 
 namespace {
+
+// The longest single wait a QTimer is given: a day.
+constexpr double longestTimerSeconds = 86400.0;
 
 // Set from the signal handler, which may do nothing else safely; the event loop polls it.
 std::atomic<bool> stopRequested{false};
@@ -93,7 +99,8 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
     // The radio when no replay is configured; the store never makes one for a replay.
     if (!settings.text(QStringLiteral("replayPath")))
         store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
-    QObject::connect(&store, &DeviceStore::devicesChanged, [&store, withRows] {
+    // Once a second, after that second's activity step, so `aroundNow` is the second's own.
+    QObject::connect(&store, &DeviceStore::secondPassed, [&store, withRows] {
         std::cout << publishLine(store, withRows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                   << '\n'
                   << std::flush;
@@ -112,7 +119,22 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
         if (stopRequested.load()) app.quit();
     });
     stopWatch.start(100);
-    if (duration) QTimer::singleShot(static_cast<int>(*duration * 1000), &app, &QCoreApplication::quit);
+    // QTimer counts milliseconds in an int (about 24.8 days), so a longer run re-arms
+    // it until the end; a duration past any real run never ends it.
+    QTimer endOfRun;
+    endOfRun.setSingleShot(true);
+    const auto startedAt = std::chrono::steady_clock::now();
+    const auto left = [&] {
+        return *duration - std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
+    };
+    const auto armEnd = [&] {
+        endOfRun.start(static_cast<int>(std::ceil(std::clamp(left(), 0.0, longestTimerSeconds) * 1000)));
+    };
+    QObject::connect(&endOfRun, &QTimer::timeout, [&] {
+        if (left() > 0) armEnd();
+        else app.quit();
+    });
+    if (duration) armEnd();
     return app.exec();
 }
 

@@ -144,6 +144,16 @@ run run -replayPath "$work/absent.json"
     fail "run with a missing replay: $(status) $(cat "$work/err")"
 run run --frob
 [ "$(status)" = 2 ] && grep -q "unknown option '--frob'" "$work/err" || fail "run --frob"
+run run --duration 1e999
+[ "$(status)" = 2 ] && grep -q -- "--duration needs" "$work/err" || fail "run --duration 1e999: $(status)"
+# A duration past what a timer holds runs on until stopped.
+"$cli" run -replayPath "$data/rotation-capture.json" -historyPath "$work/history" --duration 3000000 >"$work/out" 2>"$work/err" &
+long=$!
+sleep 2.5
+kill -0 "$long" 2>/dev/null || fail "run --duration 3000000 ended early: $(cat "$work/err")"
+kill -TERM "$long"
+wait "$long" || fail "run --duration 3000000 did not stop cleanly on SIGTERM"
+[ "$(wc -l <"$work/out")" -ge 2 ] || fail "run --duration 3000000 printed $(wc -l <"$work/out") lines"
 
 # bluez-status on a private bus standing in for the system bus, with python-dbusmock's
 # bluez5 template as bluetoothd.
