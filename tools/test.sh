@@ -18,20 +18,22 @@ stage() {  # stage NAME COMMAND...
 }
 
 suites() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOTE_WERROR=ON >/dev/null &&
         cmake --build build -j "$jobs" &&
         ctest --test-dir build --output-on-failure -j "$jobs"
 }
 
 sanitized() {
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_SANITIZE=ON -DQUILLMOTE_BENCH=OFF >/dev/null &&
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLMOTE_SANITIZE=ON -DQUILLMOTE_BENCH=OFF \
+        -DQUILLMOTE_WERROR=ON >/dev/null &&
         cmake --build build-asan -j "$jobs" --target quillmote-core-tests &&
         ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
             ctest --test-dir build-asan --output-on-failure -j "$jobs" -L core
 }
 
 fuzz() {
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOTE_FUZZ=ON >/dev/null &&
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOTE_FUZZ=ON \
+        -DQUILLMOTE_WERROR=ON >/dev/null &&
         cmake --build build-fuzz -j "$jobs" || return 1
     local target corpus
     for target in build-fuzz/tests/fuzz/fuzz_*; do

@@ -106,7 +106,11 @@ std::error_code writeAll(int fd, std::string_view bytes) {
 // Writes `bytes` to a temporary file beside `target` and renames it over the target,
 // so readers see the old content or the new, never a part of either.
 std::error_code replaceAtomically(const fs::path& target, std::string_view bytes) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "." + string.
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += ".XXXXXX";
+    std::string pattern = (target.parent_path() / hidden).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) return lastError();
     std::error_code error = writeAll(fd, bytes);
