@@ -284,5 +284,23 @@ TEST(FindSession, AmbiguityResolvesWhenOneCandidateRemains) {
     EXPECT_EQ(session.status(), plain(Kind::lost));
 }
 
+TEST(FindSession, FollowsItsTargetWhenTheTableFoldsItOntoAnOlderRow) {
+    Advertisement speaker = tag();
+    speaker.localName = "Kitchen speaker";
+    DeviceTable table;
+    std::vector<Sighting> old;
+    for (double t = 0; t < 10; t += 0.25) old.push_back(heard("old", t, -60, speaker));
+    hear(table, std::move(old));
+    // The new address is a row of its own until the old one has been quiet long enough.
+    table.absorb(std::vector{heard("new", 10.05, -60, speaker)}, at(10.1));
+    ASSERT_TRUE(table.record("new"));
+    FindSession session(*table.record("new"));
+    table.absorb(std::vector{heard("new", 11.5, -58, speaker)}, at(11.5));
+    ASSERT_FALSE(table.record("new"));
+    session.update(table, at(11.5));
+    EXPECT_EQ(session.targetKey(), "old");
+    EXPECT_EQ(session.status(), plain(Kind::tracking));
+}
+
 }  // namespace
 }  // namespace quillmote
