@@ -49,9 +49,10 @@ const std::vector<Command>& commands() {
          runFind},
         {"run", "run [-key value ...] [--rows] [--duration SECONDS]", "Run the device store without a window.",
          "Runs the application's store on the radio, or on a replay with -replayPath FILE, with\n"
-         "the same launch settings as the window (-historyPath DIR, -usualOverride N, ...). After\n"
-         "each publish it prints one JSON line: time, status, devices, visible, aroundNow, normal\n"
-         "and alertsAllowed (once known). Stops on SIGINT or SIGTERM.\n\n"
+         "the same launch settings as the window (-historyPath DIR, -usualOverride N, ...). Once a\n"
+         "second, after that second's publish and activity count, it prints one JSON line: time,\n"
+         "status, devices, visible, aroundNow, normal and alertsAllowed (once known). Stops on\n"
+         "SIGINT or SIGTERM.\n\n"
          "Options:\n"
          "  --rows               add the published rows, in display order\n"
          "  --duration SECONDS   stop after that long\n",
