@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
-                qt6-base-dev qt6-charts-dev libqt6opengl6-dev libharfbuzz-dev
+                qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libharfbuzz-dev
                 fonts-dejavu-core portaudio19-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
 # checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;

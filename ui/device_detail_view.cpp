@@ -13,6 +13,7 @@
 
 #include "core/time/elapsed_text.h"
 #include "ui/device_text.h"
+#include "ui/icons.h"
 #include "ui/raw_data_view.h"
 #include "ui/signal_views.h"
 #include "ui/text_styles.h"
@@ -135,8 +136,8 @@ QWidget* DeviceDetailView::makeHeader() {
     identity->addLayout(names);
     header_->addWidget(identityBlock_, 0, Qt::AlignLeft);
 
-    findButton_ = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-find")), QStringLiteral("Find this device"),
-                                  header);
+    findButton_ = new QPushButton(bundledIcon(QStringLiteral("crosshair"), palette(), QPalette::ButtonText),
+                                  QStringLiteral("Find this device"), header);
     findButton_->setObjectName(QStringLiteral("findButton"));
     connect(findButton_, &QPushButton::clicked, this, [this] {
         if (key_) store_.startFinding(*key_);
@@ -229,7 +230,7 @@ void DeviceDetailView::showRecord(const DeviceRecord& record) {
         summaryScroll_->verticalScrollBar()->setValue(0);
     }
 
-    kindIcon_->setPixmap(kindIcon(record.identity.kind).pixmap(28, 28));
+    kindIcon_->setPixmap(kindIcons_.icon(record.identity.kind, palette()).pixmap(28, 28));
     kindIcon_->setToolTip(fromView(rawValue(record.identity.kind)));
     const QString name = plainText(record.displayName());
     if (name_->text() != name) name_->setText(name);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/device_store.h"
+#include "ui/icons.h"
 #include "ui/row_grid.h"
 
 class QBoxLayout;
@@ -61,6 +62,7 @@ private:
 
     QBoxLayout* header_;
     QWidget* identityBlock_;
+    KindIcons kindIcons_;
     QLabel* kindIcon_;
     QLabel* name_;
     QLabel* subtitle_;

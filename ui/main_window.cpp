@@ -19,6 +19,7 @@
 #include "ui/device_list_delegate.h"
 #include "ui/device_list_model.h"
 #include "ui/find_sheet.h"
+#include "ui/icons.h"
 #include "ui/status_line.h"
 
 namespace quillmote {
@@ -45,9 +46,8 @@ constexpr ColumnWidth columnWidths[] = {
 QWidget* emptyPanel(const QString& title, const QString& text, QWidget* parent) {
     auto* panel = new QWidget(parent);
     auto* symbol = new QLabel(panel);
-    symbol->setPixmap(QIcon::fromTheme(QStringLiteral("network-wireless"),
-                                       panel->style()->standardIcon(QStyle::SP_DriveNetIcon))
-                          .pixmap(40, 40));
+    symbol->setPixmap(
+        bundledIcon(QStringLiteral("radio"), panel->palette(), QPalette::PlaceholderText).pixmap(40, 40));
     auto* heading = new QLabel(title, panel);
     QFont font = heading->font();
     font.setPointSizeF(font.pointSizeF() * 1.3);
@@ -134,7 +134,7 @@ void MainWindow::buildToolbar() {
 
     resort_ = new QToolButton(toolbar);
     resort_->setText(QStringLiteral("Re-sort"));
-    resort_->setIcon(QIcon::fromTheme(QStringLiteral("view-sort"), style()->standardIcon(QStyle::SP_ArrowUp)));
+    resort_->setIcon(bundledIcon(QStringLiteral("arrow-up-down"), palette(), QPalette::ButtonText));
     resort_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     resort_->setToolTip(QStringLiteral("Sorts by current signal strength once. Rows then stay put until you re-sort."));
     connect(resort_, &QToolButton::clicked, this, [this] { store_.publish(true); });
@@ -143,8 +143,7 @@ void MainWindow::buildToolbar() {
 
     clearSilent_ = new QToolButton(toolbar);
     clearSilent_->setText(QStringLiteral("Clear silent"));
-    clearSilent_->setIcon(
-        QIcon::fromTheme(QStringLiteral("edit-clear"), style()->standardIcon(QStyle::SP_DialogResetButton)));
+    clearSilent_->setIcon(bundledIcon(QStringLiteral("eraser"), palette(), QPalette::ButtonText));
     clearSilent_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     clearSilent_->setToolTip(QStringLiteral(
         "Removes greyed-out devices that haven't been heard for 30 seconds. Rows otherwise stay put; devices silent "
@@ -226,7 +225,8 @@ QWidget* MainWindow::buildList() {
         if (!index.isValid()) return;
         table_->selectRow(index.row());
         QMenu menu(this);
-        menu.addAction(QStringLiteral("Find this device"), this, &MainWindow::findSelected);
+        menu.addAction(bundledIcon(QStringLiteral("crosshair"), menu.palette()), QStringLiteral("Find this device"), this,
+                       &MainWindow::findSelected);
         menu.exec(table_->viewport()->mapToGlobal(at));
     });
 
