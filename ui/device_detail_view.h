@@ -21,6 +21,7 @@ class QVBoxLayout;
 
 namespace quillmote {
 
+class ElidedLabel;
 class RawDataView;
 class SignalBarsView;
 class SignalSparkline;
@@ -64,8 +65,8 @@ private:
     QWidget* identityBlock_;
     KindIcons kindIcons_;
     QLabel* kindIcon_;
-    QLabel* name_;
-    QLabel* subtitle_;
+    ElidedLabel* name_;
+    ElidedLabel* subtitle_;
     QPushButton* findButton_;
     QTabWidget* tabs_;
     QScrollArea* summaryScroll_;
