@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -7,15 +8,17 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <QApplication>
-#include <fstream>
 #include <QToolButton>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 #include "core/sightings/fixture.h"
 #include "ui/bluetooth_state_view.h"
 #include "ui/device_list_delegate.h"
+#include "ui/device_detail_view.h"
 #include "ui/device_list_model.h"
+#include "ui/elided_label.h"
 #include "ui/find_sheet.h"
 #include "ui/status_line.h"
 #include "tests/support/sightings.h"
@@ -33,6 +36,14 @@ QStringList column(const DeviceListModel& model, int column) {
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, column).data().toString();
     return texts;
+}
+
+// Lets Qt deliver what it has posted (layouts above all) before a check.
+void settle() {
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
 }
 
 void clickHeader(MainWindow& window, int column) {
@@ -95,8 +106,8 @@ TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
     EXPECT_EQ(model.rowCount(), 4);  // every sample row is identified or named
 
     window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.deviceTable()->selectRow(keyboard);
-    QCoreApplication::processEvents();
+    window.deviceTable()->selectRow(*model.rowOf("a4-83-e7-11-22-33"));  // rows moved with the sorts
+    settle();
     EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window")));
 }
 
@@ -162,6 +173,71 @@ TEST(MainWindow, SilentRowsFadeAndClearSilentRemovesOnlyThem) {
     EXPECT_FALSE(model.rowOf("AA:BB:CC:00:00:01"));
     EXPECT_TRUE(model.rowOf("aa-bb-cc-00-00-02"));  // paired rows are never cleared by hand
     EXPECT_FALSE(window.clearSilentButton()->isEnabled());
+}
+
+// Three devices heard twice a second for a minute, one with a very long name.
+const std::string longName = "Living room soundbar with an unusually long advertised name (5.1 surround)";
+
+std::string writeRoomCapture(const test::TempDir& dir) {
+    std::vector<Sighting> sightings;
+    for (int i = 0; i < 120; ++i) {
+        sightings.push_back(test::lowEnergy("AA:00:00:00:00:01", i / 2.0, -48, test::named(longName)));
+        sightings.push_back(test::lowEnergy("AA:00:00:00:00:02", i / 2.0 + 0.1, -71, test::named("Kitchen")));
+        sightings.push_back(test::lowEnergy("AA:00:00:00:00:03", i / 2.0 + 0.2, -85));
+    }
+    return dir.write("room.json", Fixture::encode(sightings)).string();
+}
+
+// How many pixels of `area` stand out clearly from its most common colour, the
+// row's background.
+int standingOut(const QImage& area) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x) ++counts[area.pixel(x, y)];
+    const QColor background(std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                                 return a.second < b.second;
+                             })->first);
+    int standing = 0;
+    for (const auto& [rgb, count] : counts) {
+        const QColor colour(rgb);
+        const int distance = std::abs(colour.red() - background.red()) +
+                             std::abs(colour.green() - background.green()) +
+                             std::abs(colour.blue() - background.blue());
+        if (distance >= 150) standing += count;
+    }
+    return standing;
+}
+
+// A selected row still shows its signal bars and kind icon on the highlight, and
+// the detail cuts a long name with "…" rather than mid-letter.
+TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
+    test::TempDir dir;
+    ReplayStore replay(writeRoomCapture(dir));
+    MainWindow window(replay.store);
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.show();
+    replay.store.start();
+    DeviceListModel& model = *window.deviceModel();
+    ASSERT_TRUE(waitFor([&] { return model.rowCount() == 3 && model.rows()[*model.rowOf("AA:00:00:00:00:01")].rssi(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTableView& table = *window.deviceTable();
+    const int row = *model.rowOf("AA:00:00:00:00:01");
+    table.selectRow(row);
+    auto* title = window.detailView()->findChild<ElidedLabel*>(QStringLiteral("displayName"));
+    EXPECT_TRUE(waitFor([&] { return title->text().endsWith(QChar(0x2026)) && title->isVisible(); }));
+    EXPECT_EQ(title->fullText(), QString::fromStdString(longName));
+    settle();
+
+    const QImage cells = table.viewport()->grab().toImage();
+    const QRect signal = table.visualRect(model.index(row, DeviceListModel::signal));
+    const QRect name = table.visualRect(model.index(row, DeviceListModel::name));
+    EXPECT_GE(standingOut(cells.copy(signal.adjusted(0, 0, -signal.width() / 2, 0))), 20) << "bars";
+    EXPECT_GE(standingOut(cells.copy(QRect(name.topLeft(), QSize(24, name.height())))), 20) << "icon";
+    // The icon is drawn once, not on every repaint.
+    const QModelIndex nameCell = model.index(row, DeviceListModel::name);
+    EXPECT_EQ(nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+              nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey());
+    EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window-long-name")));
 }
 
 TEST(MainWindow, RadioTextsAreNeverMarkup) {
