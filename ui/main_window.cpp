@@ -54,14 +54,17 @@ QWidget* emptyPanel(const QString& title, const QString& text, QWidget* parent) 
     font.setBold(true);
     heading->setFont(font);
     auto* sentence = new QLabel(text, panel);
-    sentence->setWordWrap(true);
     sentence->setForegroundRole(QPalette::PlaceholderText);
     auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(24, 0, 24, 0);
     layout->addStretch();
     for (QLabel* label : {symbol, heading, sentence}) {
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
-        layout->addWidget(label, 0, Qt::AlignHCenter);
+        label->setWordWrap(label != symbol);
+        // The full width, centred by the label itself: a label aligned within the
+        // layout is laid out one line high however many lines its text wraps to.
+        layout->addWidget(label);
     }
     layout->addStretch();
     return panel;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
@@ -238,6 +239,34 @@ TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
     EXPECT_EQ(nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
               nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey());
     EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window-long-name")));
+}
+
+// The empty detail panel's sentence shows every line it wraps to at the default size.
+TEST(MainWindow, EmptyDetailShowsItsWholeSentence) {
+    ReplayStore replay("sample-capture.json");
+    MainWindow window(replay.store);
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.show();
+    replay.store.start();
+    ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowCount() == 4; }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QLabel* sentence = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->text() == "Pick a row to see its signal over time, what it is, and why.") sentence = label;
+    ASSERT_NE(sentence, nullptr);
+    EXPECT_TRUE(waitFor([&] { return sentence->isVisible(); }));
+    for (int points : {0, 11, 14}) {  // the platform's text size, then larger desktop ones
+        if (points > 0) {
+            QFont font = window.font();
+            font.setPointSize(points);
+            window.setFont(font);
+        }
+        settle();
+        EXPECT_GE(sentence->height(), sentence->heightForWidth(sentence->width())) << points;
+        if (points == 0) {
+            EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("empty-detail")));
+        }
+    }
 }
 
 TEST(MainWindow, RadioTextsAreNeverMarkup) {
