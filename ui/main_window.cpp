@@ -328,7 +328,6 @@ void MainWindow::refreshStatus() {
     line.clearableCount = store_.clearableCount();
     const QString text = line.text();
     subtitle_->setText(text);
-    setWindowTitle(QStringLiteral("Quillmote — ") + text);
 }
 
 QString MainWindow::statusLine() const { return subtitle_->text(); }
