@@ -1,11 +1,13 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QShortcut>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -78,6 +80,8 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent
     setMinimumSize(1000, 520);
     resize(defaultWidth, defaultHeight);
 
+    buildActions();
+    buildMenus();
     buildToolbar();
     split_ = new QSplitter(Qt::Horizontal, this);
     split_->addWidget(buildList());
@@ -123,55 +127,98 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent
     refreshStatus();
 }
 
-void MainWindow::buildToolbar() {
-    auto* toolbar = addToolBar(QStringLiteral("Devices"));
-    toolbar->setObjectName(QStringLiteral("toolbar"));
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->toggleViewAction()->setVisible(false);
+void MainWindow::buildActions() {
+    hideUnidentifiedAction_ = new QAction(QStringLiteral("Hide unidentified"), this);
+    hideUnidentifiedAction_->setCheckable(true);
+    connect(hideUnidentifiedAction_, &QAction::toggled, &store_, &DeviceStore::setHideUnidentified);
 
-    hideUnidentified_ = new QCheckBox(QStringLiteral("Hide unidentified"), toolbar);
-    connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
-    toolbar->addWidget(hideUnidentified_);
+    resortAction_ = new QAction(bundledIcon(QStringLiteral("arrow-up-down"), palette(), QPalette::ButtonText),
+                                QStringLiteral("Re-sort"), this);
+    resortAction_->setToolTip(QStringLiteral("Sorts by current signal strength once. Rows then stay put until you re-sort."));
+    connect(resortAction_, &QAction::triggered, this, [this] { store_.publish(true); });
 
-    resort_ = new QToolButton(toolbar);
-    resort_->setText(QStringLiteral("Re-sort"));
-    resort_->setIcon(bundledIcon(QStringLiteral("arrow-up-down"), palette(), QPalette::ButtonText));
-    resort_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    resort_->setToolTip(QStringLiteral("Sorts by current signal strength once. Rows then stay put until you re-sort."));
-    connect(resort_, &QToolButton::clicked, this, [this] { store_.publish(true); });
-    // A widget action, so visibility can follow the sort.
-    toolbar->addWidget(resort_)->setObjectName(QStringLiteral("resortAction"));
-
-    clearSilent_ = new QToolButton(toolbar);
-    clearSilent_->setText(QStringLiteral("Clear silent"));
-    clearSilent_->setIcon(bundledIcon(QStringLiteral("eraser"), palette(), QPalette::ButtonText));
-    clearSilent_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    clearSilent_->setToolTip(QStringLiteral(
+    clearSilentAction_ = new QAction(bundledIcon(QStringLiteral("eraser"), palette(), QPalette::ButtonText),
+                                     QStringLiteral("Clear silent"), this);
+    clearSilentAction_->setToolTip(QStringLiteral(
         "Removes greyed-out devices that haven't been heard for 30 seconds. Rows otherwise stay put; devices silent "
         "for 5 minutes are also tidied away every 10 minutes."));
-    connect(clearSilent_, &QToolButton::clicked, &store_, &DeviceStore::clearSilent);
-    toolbar->addWidget(clearSilent_);
+    connect(clearSilentAction_, &QAction::triggered, &store_, &DeviceStore::clearSilent);
+}
 
-    auto* spacer = new QWidget(toolbar);
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every platform theme binds QKeySequence::Quit
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* find = edit->addAction(QStringLiteral("&Find"), this, [this] {
+        search_->setFocus(Qt::ShortcutFocusReason);
+        search_->selectAll();
+    });
+    find->setShortcut(QKeySequence::Find);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(hideUnidentifiedAction_);
+    view->addAction(resortAction_);
+    view->addAction(clearSilentAction_);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(QStringLiteral("&About Quillmote"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Quillmote"), aboutText());
+    });
+    about->setMenuRole(QAction::AboutRole);
+}
+
+QString MainWindow::aboutText() {
+    return QStringLiteral("<h3>Quillmote %1</h3>"
+                          "<p>See what is transmitting over Bluetooth around you.</p>"
+                          "<p>MIT licence. Copyright (c) 2026 The Quillmote developers.</p>"
+                          "<p>Icons from Lucide, ISC licence.</p>")
+        .arg(QStringLiteral(QUILLMOTE_VERSION));
+}
+
+void MainWindow::buildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("Devices"));
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_->toggleViewAction()->setVisible(false);
+
+    hideUnidentified_ = new QCheckBox(hideUnidentifiedAction_->text(), toolbar_);
+    connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
+    // The box and the View menu's item show the same choice.
+    const auto showHideUnidentified = [this] {
+        hideUnidentified_->setChecked(store_.hideUnidentified());
+        hideUnidentifiedAction_->setChecked(store_.hideUnidentified());
+    };
+    connect(&store_, &DeviceStore::hideUnidentifiedChanged, this, showHideUnidentified);
+    showHideUnidentified();
+    toolbar_->addWidget(hideUnidentified_);
+    // Actions, not widgets: the toolbar shows or hides an action's button itself.
+    toolbar_->addAction(resortAction_);
+    toolbar_->addAction(clearSilentAction_);
+
+    auto* spacer = new QWidget(toolbar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar->addWidget(spacer);
+    toolbar_->addWidget(spacer);
 
-    search_ = new QLineEdit(toolbar);
+    search_ = new QLineEdit(toolbar_);
     search_->setPlaceholderText(QStringLiteral("Name, maker or type"));
     search_->setClearButtonEnabled(true);
     search_->setMinimumWidth(220);
     search_->setMaximumWidth(320);
     connect(search_, &QLineEdit::textChanged, &store_, &DeviceStore::setSearchText);
-    toolbar->addWidget(search_);
+    toolbar_->addWidget(search_);
+}
 
-    // The desktop's usual keys: Ctrl+F to search, Ctrl+Q to quit.
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
-        search_->setFocus(Qt::ShortcutFocusReason);
-        search_->selectAll();
-    });
-    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this, &QWidget::close);
+QToolButton* MainWindow::resortButton() const {
+    return qobject_cast<QToolButton*>(toolbar_->widgetForAction(resortAction_));
+}
+
+QToolButton* MainWindow::clearSilentButton() const {
+    return qobject_cast<QToolButton*>(toolbar_->widgetForAction(clearSilentAction_));
 }
 
 QWidget* MainWindow::buildList() {
@@ -288,8 +335,8 @@ void MainWindow::refreshContent() {
 
 void MainWindow::refreshActions() {
     const auto& order = store_.sortOrder();
-    resort_->setVisible(!order.empty() && order.front().isSnapshot());
-    clearSilent_->setEnabled(store_.clearableCount() > 0);
+    resortAction_->setVisible(!order.empty() && order.front().isSnapshot());
+    clearSilentAction_->setEnabled(store_.clearableCount() > 0);
 }
 
 void MainWindow::refreshSortIndicator() {

@@ -6,12 +6,14 @@
 #include "app/device_store.h"
 #include "ui/find_sheet.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QSplitter;
 class QStackedWidget;
 class QTableView;
+class QToolBar;
 class QToolButton;
 
 namespace quillmote {
@@ -22,8 +24,8 @@ class DeviceListModel;
 
 
 // The one window: the radio's state or the device list beside the selected device's
-// detail, a toolbar of list actions, and the status line under the title. It only
-// presents what the store publishes and passes the user's choices back.
+// detail, a menu bar, a toolbar of list actions, and the status line in the status
+// bar. It only presents what the store publishes and passes the user's choices back.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -41,8 +43,11 @@ public:
     bool showsDetail() const;
     QLineEdit* searchField() const { return search_; }
     QCheckBox* hideUnidentifiedBox() const { return hideUnidentified_; }
-    QToolButton* resortButton() const { return resort_; }
-    QToolButton* clearSilentButton() const { return clearSilent_; }
+    QToolButton* resortButton() const;
+    QToolButton* clearSilentButton() const;
+
+    // "About Quillmote": the version, the licence and the bundled drawings'.
+    static QString aboutText();
 
     static constexpr int defaultWidth = 1100;
     static constexpr int defaultHeight = 680;
@@ -57,14 +62,18 @@ private:
     QStackedWidget* contentStack_;
     BluetoothStateView* stateView_;
     QSplitter* split_;
+    QToolBar* toolbar_;
     QLineEdit* search_;
     QCheckBox* hideUnidentified_;
-    QToolButton* resort_;
-    QToolButton* clearSilent_;
+    QAction* hideUnidentifiedAction_;
+    QAction* resortAction_;
+    QAction* clearSilentAction_;
     QLabel* subtitle_;
     QPointer<FindSheet> findSheet_;
     bool applyingPublish_ = false;
 
+    void buildActions();
+    void buildMenus();
     void buildToolbar();
     QWidget* buildList();
     QWidget* buildDetail();

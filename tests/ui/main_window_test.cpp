@@ -5,10 +5,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -88,13 +92,23 @@ TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
         return QString::localeAwareCompare(a, b) < 0;
     });
     EXPECT_EQ(names, sorted);
-    EXPECT_TRUE(window.resortButton()->isHidden());  // a stable column needs no re-sort
     clickHeader(window, DeviceListModel::name);
     std::reverse(sorted.begin(), sorted.end());
     EXPECT_EQ(column(model, DeviceListModel::name), sorted);
     EXPECT_EQ(window.deviceTable()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
-    clickHeader(window, DeviceListModel::signal);
-    EXPECT_FALSE(window.resortButton()->isHidden());  // signal is sorted once, on request
+
+    // "Re-sort" is there for a sort made once (signal), not for a stable column;
+    // checked once the toolbar has laid itself out again.
+    auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("toolbar"));
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    for (const auto& [sortColumn, shown] : {std::pair{DeviceListModel::signal, true}, {DeviceListModel::name, false},
+                                            {DeviceListModel::signal, true}}) {
+        clickHeader(window, sortColumn);
+        settle();
+        EXPECT_EQ(window.resortButton()->isVisible(), shown) << sortColumn;
+        EXPECT_TRUE(test::saveScreenshot(*toolbar, shown ? QStringLiteral("toolbar-with-resort")
+                                                         : QStringLiteral("toolbar-without-resort")));
+    }
 
     // Search narrows the rows; nothing found is an empty table, not "Listening…".
     QTest::keyClicks(window.searchField(), "apple");
@@ -241,6 +255,50 @@ TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
     EXPECT_EQ(nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
               nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey());
     EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window-long-name")));
+}
+
+// The menu bar holds the usual menus; each key is bound once, through its action.
+TEST(MainWindow, MenuBarAndItsKeys) {
+    ReplayStore replay("sample-capture.json");
+    MainWindow window(replay.store);
+    window.show();
+    replay.store.start();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::map<QString, QStringList> menus;
+    std::map<QString, QKeySequence> keys;
+    for (QAction* menu : window.menuBar()->actions())
+        for (QAction* action : menu->menu()->actions()) {
+            if (action->isSeparator()) continue;
+            menus[menu->text().remove('&')] << action->text().remove('&');
+            if (!action->shortcut().isEmpty()) keys[action->text().remove('&')] = action->shortcut();
+        }
+    EXPECT_EQ(menus["File"], QStringList{"Quit"});
+    EXPECT_EQ(menus["Edit"], QStringList{"Find"});
+    EXPECT_EQ(menus["View"], (QStringList{"Hide unidentified", "Re-sort", "Clear silent"}));
+    EXPECT_EQ(menus["Help"], QStringList{"About Quillmote"});
+    EXPECT_EQ(keys["Quit"], QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(keys["Find"], QKeySequence(Qt::CTRL | Qt::Key_F));
+
+    QString about;
+    QTimer::singleShot(0, &window, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            about = box->text();
+            box->accept();
+        }
+    });
+    window.menuBar()->actions().back()->menu()->actions().front()->trigger();
+    EXPECT_TRUE(about.contains(QStringLiteral("Quillmote " QUILLMOTE_VERSION))) << about.toStdString();
+    EXPECT_TRUE(about.contains(QStringLiteral("MIT licence")));
+    EXPECT_TRUE(about.contains(QStringLiteral("Lucide")));
+
+    // Window shortcuts work in the active window.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.deviceTable()->setFocus();
+    QTest::keyClick(window.deviceTable(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(waitFor([&] { return window.searchField()->hasFocus(); }));
+    QTest::keyClick(window.searchField(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_TRUE(waitFor([&] { return !window.isVisible(); }));
 }
 
 // The empty detail panel's sentence shows every line it wraps to at the default size.
