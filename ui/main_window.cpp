@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -232,7 +233,9 @@ QWidget* MainWindow::buildList() {
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
     table_->setIconSize(QSize(16, 16));
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Context menus reach the view and its viewport: see eventFilter.
+    table_->installEventFilter(this);
+    table_->viewport()->installEventFilter(this);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(24);
     table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -269,15 +272,6 @@ QWidget* MainWindow::buildList() {
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid()) return;
         store_.startFinding(model_->rows()[index.row()].id);
-    });
-    connect(table_, &QTableView::customContextMenuRequested, this, [this](const QPoint& at) {
-        const QModelIndex index = table_->indexAt(at);
-        if (!index.isValid()) return;
-        table_->selectRow(index.row());
-        QMenu menu(this);
-        menu.addAction(bundledIcon(QStringLiteral("crosshair"), menu.palette()), QStringLiteral("Find this device"), this,
-                       &MainWindow::findSelected);
-        menu.exec(table_->viewport()->mapToGlobal(at));
     });
 
     listStack_ = new QStackedWidget(this);
@@ -383,9 +377,39 @@ bool MainWindow::showsListeningPanel() const { return listStack_->currentIndex()
 
 bool MainWindow::showsDetail() const { return detailStack_->currentIndex() == 0; }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == table_ || watched == table_->viewport()) && event->type() == QEvent::ContextMenu) {
+        showRowMenu(*static_cast<QContextMenuEvent*>(event));
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The menu acts on the selected row. A right-click selects the row under the pointer
+// first; the keyboard's menu key opens it beside the selected row.
+void MainWindow::showRowMenu(const QContextMenuEvent& event) {
+    QModelIndex row;
+    QPoint at = event.globalPos();
+    if (event.reason() == QContextMenuEvent::Mouse) {
+        row = table_->indexAt(table_->viewport()->mapFromGlobal(event.globalPos()));
+        if (row.isValid()) table_->selectRow(row.row());
+    } else {
+        const QModelIndexList selected = table_->selectionModel()->selectedRows(DeviceListModel::name);
+        if (!selected.isEmpty()) row = selected.front();
+        if (row.isValid()) {
+            table_->scrollTo(row);
+            at = table_->viewport()->mapToGlobal(table_->visualRect(row).bottomLeft());
+        }
+    }
+    if (!row.isValid()) return;
+    QMenu menu(this);
+    menu.addAction(bundledIcon(QStringLiteral("crosshair"), menu.palette()), QStringLiteral("Find this device"), this,
+                   &MainWindow::findSelected);
+    menu.exec(at);
+}
+
 void MainWindow::findSelected() {
-    const QModelIndex current = table_->selectionModel()->currentIndex();
-    if (current.isValid()) store_.startFinding(model_->rows()[current.row()].id);
+    if (const auto& key = store_.selectedKey()) store_.startFinding(*key);
 }
 
 void MainWindow::followFindSession() {

@@ -8,6 +8,7 @@
 
 class QAction;
 class QCheckBox;
+class QContextMenuEvent;
 class QLabel;
 class QLineEdit;
 class QSplitter;
@@ -52,6 +53,9 @@ public:
     static constexpr int defaultWidth = 1100;
     static constexpr int defaultHeight = 680;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     DeviceStore& store_;
     DeviceListModel* model_;
@@ -85,6 +89,7 @@ private:
     void refreshSortIndicator();
     void selectStoredKey();
     void sortByColumn(int column);
+    void showRowMenu(const QContextMenuEvent& event);
     void findSelected();
     void followFindSession();
 };

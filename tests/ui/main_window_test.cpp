@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -255,6 +256,44 @@ TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
     EXPECT_EQ(nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey(),
               nameCell.data(Qt::DecorationRole).value<QIcon>().cacheKey());
     EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window-long-name")));
+}
+
+// The keyboard's menu key opens the row menu at the selected row and acts on it,
+// whatever row lies under the middle of the list.
+TEST(MainWindow, KeyboardContextMenuActsOnTheSelectedRow) {
+    ReplayStore replay("busy-capture.json");
+    MainWindow window(replay.store);
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.show();
+    replay.store.start();
+    DeviceListModel& model = *window.deviceModel();
+    ASSERT_TRUE(waitFor([&] { return model.rowCount() >= 50; }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTableView& table = *window.deviceTable();
+    table.setFocus();
+    table.selectRow(0);
+    settle();
+    const std::string selected = model.rows()[0].id;
+    const QRect rowRect(table.viewport()->mapToGlobal(table.visualRect(model.index(0, 0)).topLeft()),
+                        table.visualRect(model.index(0, 0)).size());
+
+    QPoint menuAt(-1, -1);
+    QTimer::singleShot(0, &window, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        menuAt = menu->pos();
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    const QPoint middle = table.rect().center();
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, middle, table.mapToGlobal(middle));
+    QApplication::sendEvent(&table, &key);
+
+    EXPECT_GE(menuAt.y(), rowRect.top());
+    EXPECT_LE(menuAt.y(), rowRect.bottom() + 1);
+    EXPECT_EQ(replay.store.selectedKey(), selected);
+    ASSERT_TRUE(replay.store.findSession());
+    EXPECT_EQ(replay.store.findSession()->targetKey(), selected);
 }
 
 // The menu bar holds the usual menus; each key is bound once, through its action.
