@@ -233,7 +233,7 @@ QWidget* MainWindow::buildList() {
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
     table_->setIconSize(QSize(16, 16));
-    // Context menus reach the view and its viewport: see eventFilter.
+    // Context menus and resizes reach the view and its viewport: see eventFilter.
     table_->installEventFilter(this);
     table_->viewport()->installEventFilter(this);
     table_->verticalHeader()->hide();
@@ -252,15 +252,15 @@ QWidget* MainWindow::buildList() {
         header->resizeSection(column, width.ideal);
         if (width.minimum == width.maximum) header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
-    // The name takes whatever width the other columns leave, so the list never scrolls sideways.
     header->setSectionResizeMode(DeviceListModel::name, QHeaderView::Stretch);
     // Keeps each column within its bounds when the user drags a divider.
-    connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
+    connect(header, &QHeaderView::sectionResized, this, [this, header](int column, int, int size) {
         if (column < 0 || column >= DeviceListModel::columnCount_) return;
         const ColumnWidth width = columnWidths[column];
         int bounded = std::max(size, width.minimum);
         if (width.maximum > 0) bounded = std::min(bounded, width.maximum);
         if (bounded != size) header->resizeSection(column, bounded);
+        if (column != DeviceListModel::name) keepNameColumnWidth();
     });
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
 
@@ -378,11 +378,30 @@ bool MainWindow::showsListeningPanel() const { return listStack_->currentIndex()
 bool MainWindow::showsDetail() const { return detailStack_->currentIndex() == 0; }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == table_ || watched == table_->viewport()) && event->type() == QEvent::ContextMenu) {
-        showRowMenu(*static_cast<QContextMenuEvent*>(event));
-        return true;
+    if (watched == table_ || watched == table_->viewport()) {
+        if (event->type() == QEvent::ContextMenu) {
+            showRowMenu(*static_cast<QContextMenuEvent*>(event));
+            return true;
+        }
+        if (event->type() == QEvent::Resize && watched == table_->viewport()) keepNameColumnWidth();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// The name stretches over whatever the other columns leave, but never below its
+// minimum: when they leave less, it keeps the minimum and the list scrolls sideways.
+void MainWindow::keepNameColumnWidth() {
+    QHeaderView* header = table_->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < DeviceListModel::columnCount_; ++column)
+        if (column != DeviceListModel::name) others += header->sectionSize(column);
+    const int minimum = columnWidths[DeviceListModel::name].minimum;
+    const bool fits = table_->viewport()->width() - others >= minimum;
+    const auto mode = fits ? QHeaderView::Stretch : QHeaderView::Interactive;
+    if (header->sectionResizeMode(DeviceListModel::name) != mode)
+        header->setSectionResizeMode(DeviceListModel::name, mode);
+    if (!fits && header->sectionSize(DeviceListModel::name) < minimum)
+        header->resizeSection(DeviceListModel::name, minimum);
 }
 
 // The menu acts on the selected row. A right-click selects the row under the pointer

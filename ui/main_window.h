@@ -89,6 +89,7 @@ private:
     void refreshSortIndicator();
     void selectStoredKey();
     void sortByColumn(int column);
+    void keepNameColumnWidth();
     void showRowMenu(const QContextMenuEvent& event);
     void findSelected();
     void followFindSession();

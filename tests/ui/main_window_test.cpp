@@ -258,6 +258,29 @@ TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
     EXPECT_TRUE(test::saveScreenshot(window, QStringLiteral("main-window-long-name")));
 }
 
+// The name keeps its minimum width however wide the other columns are dragged; the
+// list then scrolls sideways, and the name fills the room again once there is some.
+TEST(MainWindow, NameColumnKeepsItsMinimumWidth) {
+    ReplayStore replay("sample-capture.json");
+    MainWindow window(replay.store);
+    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
+    window.show();
+    replay.store.start();
+    ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowCount() == 4; }));
+    QTableView& table = *window.deviceTable();
+    QHeaderView& header = *table.horizontalHeader();
+    // 230 leaves the name less than its minimum but more than nothing.
+    for (const auto& [makerWidth, squeezed] : {std::pair{230, true}, {700, true}, {110, false}}) {
+        header.resizeSection(DeviceListModel::maker, makerWidth);
+        settle();
+        EXPECT_GE(header.sectionSize(DeviceListModel::name), 150) << makerWidth;
+        EXPECT_EQ(table.horizontalScrollBar()->maximum() > 0, squeezed) << makerWidth;
+        if (!squeezed) {
+            EXPECT_EQ(header.length(), table.viewport()->width());
+        }
+    }
+}
+
 // The keyboard's menu key opens the row menu at the selected row and acts on it,
 // whatever row lies under the middle of the list.
 TEST(MainWindow, KeyboardContextMenuActsOnTheSelectedRow) {
