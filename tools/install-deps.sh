@@ -4,11 +4,12 @@
 set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
-                qt6-base-dev qt6-charts-dev libqt6opengl6-dev libharfbuzz-dev
+                qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libharfbuzz-dev
                 fonts-dejavu-core portaudio19-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
-# checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests.
-test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock)
+# checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;
+# desktop-file-validate checks the desktop entry.
+test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

@@ -9,10 +9,13 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 
 #include "core/time/elapsed_text.h"
 #include "ui/device_text.h"
+#include "ui/elided_label.h"
+#include "ui/icons.h"
 #include "ui/raw_data_view.h"
 #include "ui/signal_views.h"
 #include "ui/text_styles.h"
@@ -20,6 +23,10 @@
 namespace quillmote {
 
 namespace {
+
+// Between the kind's symbol and the names, and between the identity and the find
+// button, whether side by side or stacked.
+constexpr int headerSpacing = 10;
 
 Instant wallClock() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
 
@@ -112,31 +119,29 @@ QWidget* DeviceDetailView::makeHeader() {
     header->setMinimumWidth(1);
     header_ = new QBoxLayout(QBoxLayout::LeftToRight, header);
     header_->setContentsMargins(0, 0, 0, 0);
-    header_->setSpacing(10);
+    header_->setSpacing(headerSpacing);
 
     identityBlock_ = new QWidget(header);
     auto* identity = new QHBoxLayout(identityBlock_);
     identity->setContentsMargins(0, 0, 0, 0);
-    identity->setSpacing(10);
+    identity->setSpacing(headerSpacing);
     kindIcon_ = new QLabel(identityBlock_);
     identity->addWidget(kindIcon_, 0, Qt::AlignTop);
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
-    name_ = textLabel({}, identityBlock_);
+    name_ = new ElidedLabel(identityBlock_);
     name_->setObjectName(QStringLiteral("displayName"));
     name_->setFont(titleFont(name_->font()));
-    name_->setWordWrap(false);
     names->addWidget(name_);
-    subtitle_ = textLabel({}, identityBlock_);
+    subtitle_ = new ElidedLabel(identityBlock_);
     subtitle_->setObjectName(QStringLiteral("identityLabel"));
-    subtitle_->setWordWrap(false);
     makeSecondary(*subtitle_);
     names->addWidget(subtitle_);
     identity->addLayout(names);
     header_->addWidget(identityBlock_, 0, Qt::AlignLeft);
 
-    findButton_ = new QPushButton(QIcon::fromTheme(QStringLiteral("edit-find")), QStringLiteral("Find this device"),
-                                  header);
+    findButton_ = new QPushButton(bundledIcon(QStringLiteral("crosshair"), palette(), QPalette::ButtonText),
+                                  QStringLiteral("Find this device"), header);
     findButton_->setObjectName(QStringLiteral("findButton"));
     connect(findButton_, &QPushButton::clicked, this, [this] {
         if (key_) store_.startFinding(*key_);
@@ -229,12 +234,10 @@ void DeviceDetailView::showRecord(const DeviceRecord& record) {
         summaryScroll_->verticalScrollBar()->setValue(0);
     }
 
-    kindIcon_->setPixmap(kindIcon(record.identity.kind).pixmap(28, 28));
+    kindIcon_->setPixmap(kindIcons_.icon(record.identity.kind, palette()).pixmap(28, 28));
     kindIcon_->setToolTip(fromView(rawValue(record.identity.kind)));
-    const QString name = plainText(record.displayName());
-    if (name_->text() != name) name_->setText(name);
-    const QString label = plainText(record.identity.label);
-    if (subtitle_->text() != label) subtitle_->setText(label);
+    name_->setFullText(plainText(record.displayName()));
+    subtitle_->setFullText(plainText(record.identity.label));
     subtitle_->setVisible(record.hasOwnName());
     arrangeHeader();
 
@@ -296,9 +299,14 @@ void DeviceDetailView::refreshRaw() {
 // --- header arrangement ---
 
 void DeviceDetailView::arrangeHeader() {
+    // Measured from the parts themselves: until the event loop has run, the layouts'
+    // cached size hints still describe the previous record.
+    int names = name_->sizeHint().width();
+    if (!subtitle_->isHidden()) names = std::max(names, subtitle_->sizeHint().width());
+    const int identity = kindIcon_->sizeHint().width() + headerSpacing + names;
     const QMargins margins = layout()->contentsMargins();
     const int available = width() - margins.left() - margins.right();
-    const int needed = identityBlock_->sizeHint().width() + header_->spacing() + findButton_->sizeHint().width();
+    const int needed = identity + headerSpacing + findButton_->sizeHint().width();
     const auto direction = needed <= available ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
     if (header_->direction() != direction) header_->setDirection(direction);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/device_store.h"
+#include "ui/icons.h"
 #include "ui/row_grid.h"
 
 class QBoxLayout;
@@ -20,6 +21,7 @@ class QVBoxLayout;
 
 namespace quillmote {
 
+class ElidedLabel;
 class RawDataView;
 class SignalBarsView;
 class SignalSparkline;
@@ -61,9 +63,10 @@ private:
 
     QBoxLayout* header_;
     QWidget* identityBlock_;
+    KindIcons kindIcons_;
     QLabel* kindIcon_;
-    QLabel* name_;
-    QLabel* subtitle_;
+    ElidedLabel* name_;
+    ElidedLabel* subtitle_;
     QPushButton* findButton_;
     QTabWidget* tabs_;
     QScrollArea* summaryScroll_;

@@ -56,10 +56,10 @@ void DeviceListDelegate::paintSignal(QPainter* painter, const QStyleOptionViewIt
     const int left = area.left() + std::max(0, (area.width() - total) / 2);
     const QRectF barsArea(left, area.center().y() - bars.height() / 2.0, bars.width(), bars.height());
     const int lit = SignalBars::count(recordAt(index).rssi());
-    SignalBarsView::paintBars(*painter, barsArea, lit, barWidth, barHeight, option.palette);
+    const bool selected = option.state & QStyle::State_Selected;
+    SignalBarsView::paintBars(*painter, barsArea, lit, barWidth, barHeight, option.palette, selected);
 
     painter->setFont(item.font);
-    const bool selected = option.state & QStyle::State_Selected;
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->drawText(QRect(left + bars.width() + 8, area.top(), numberWidth, area.height()),
                       Qt::AlignRight | Qt::AlignVCenter, number);

@@ -136,7 +136,8 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole: return display(row, column);
         case Qt::ToolTipRole: return toolTip(row, column);
         case Qt::DecorationRole:
-            return column == name ? QVariant(kindIcon(row.identity.kind)) : QVariant();
+            return column == name ? QVariant(kindIcons_.icon(row.identity.kind, QGuiApplication::palette()))
+                                  : QVariant();
         case Qt::TextAlignmentRole:
             if (column == signal || column == rate) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
             return QVariant(Qt::AlignLeft | Qt::AlignVCenter);

@@ -7,6 +7,7 @@
 
 #include "core/table/device_order.h"
 #include "core/table/device_record.h"
+#include "ui/icons.h"
 
 namespace quillmote {
 
@@ -40,6 +41,7 @@ public:
 private:
     std::vector<DeviceRecord> rows_;
     Instant publishedAt_{};
+    mutable KindIcons kindIcons_;
 
     QVariant display(const DeviceRecord& row, int column) const;
     QVariant toolTip(const DeviceRecord& row, int column) const;

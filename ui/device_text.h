@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QIcon>
 #include <QLocale>
 #include <QString>
 #include <optional>
 #include <string_view>
-
-#include "core/identity/device_kind.h"
 
 namespace quillmote {
 
@@ -18,12 +15,6 @@ QString packetRateLabel(std::optional<double> perSecond, const QLocale& locale =
 QString dbmText(std::optional<double> rssi);
 // A whole number of dBm as signal texts write it, with a true minus sign (U+2212).
 QString signalNumber(long long value);
-
-// The symbol name each kind is known by (the list's and the detail's icon).
-std::string_view kindSymbol(DeviceKind kind);
-
-// The kind's icon: the desktop icon theme's where it has one, else a bundled drawing.
-QIcon kindIcon(DeviceKind kind);
 
 // A radio's text shown as itself: never read as markup, and with the characters
 // that could hide or reorder what follows (controls, bidirectional overrides) made

@@ -1,11 +1,14 @@
 #include "ui/main_window.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QShortcut>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -19,6 +22,7 @@
 #include "ui/device_list_delegate.h"
 #include "ui/device_list_model.h"
 #include "ui/find_sheet.h"
+#include "ui/icons.h"
 #include "ui/status_line.h"
 
 namespace quillmote {
@@ -45,23 +49,25 @@ constexpr ColumnWidth columnWidths[] = {
 QWidget* emptyPanel(const QString& title, const QString& text, QWidget* parent) {
     auto* panel = new QWidget(parent);
     auto* symbol = new QLabel(panel);
-    symbol->setPixmap(QIcon::fromTheme(QStringLiteral("network-wireless"),
-                                       panel->style()->standardIcon(QStyle::SP_DriveNetIcon))
-                          .pixmap(40, 40));
+    symbol->setPixmap(
+        bundledIcon(QStringLiteral("radio"), panel->palette(), QPalette::PlaceholderText).pixmap(40, 40));
     auto* heading = new QLabel(title, panel);
     QFont font = heading->font();
     font.setPointSizeF(font.pointSizeF() * 1.3);
     font.setBold(true);
     heading->setFont(font);
     auto* sentence = new QLabel(text, panel);
-    sentence->setWordWrap(true);
     sentence->setForegroundRole(QPalette::PlaceholderText);
     auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(24, 0, 24, 0);
     layout->addStretch();
     for (QLabel* label : {symbol, heading, sentence}) {
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
-        layout->addWidget(label, 0, Qt::AlignHCenter);
+        label->setWordWrap(label != symbol);
+        // The full width, centred by the label itself: a label aligned within the
+        // layout is laid out one line high however many lines its text wraps to.
+        layout->addWidget(label);
     }
     layout->addStretch();
     return panel;
@@ -75,6 +81,8 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent
     setMinimumSize(1000, 520);
     resize(defaultWidth, defaultHeight);
 
+    buildActions();
+    buildMenus();
     buildToolbar();
     split_ = new QSplitter(Qt::Horizontal, this);
     split_->addWidget(buildList());
@@ -120,56 +128,98 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent
     refreshStatus();
 }
 
-void MainWindow::buildToolbar() {
-    auto* toolbar = addToolBar(QStringLiteral("Devices"));
-    toolbar->setObjectName(QStringLiteral("toolbar"));
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->toggleViewAction()->setVisible(false);
+void MainWindow::buildActions() {
+    hideUnidentifiedAction_ = new QAction(QStringLiteral("Hide unidentified"), this);
+    hideUnidentifiedAction_->setCheckable(true);
+    connect(hideUnidentifiedAction_, &QAction::toggled, &store_, &DeviceStore::setHideUnidentified);
 
-    hideUnidentified_ = new QCheckBox(QStringLiteral("Hide unidentified"), toolbar);
-    connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
-    toolbar->addWidget(hideUnidentified_);
+    resortAction_ = new QAction(bundledIcon(QStringLiteral("arrow-up-down"), palette(), QPalette::ButtonText),
+                                QStringLiteral("Re-sort"), this);
+    resortAction_->setToolTip(QStringLiteral("Sorts by current signal strength once. Rows then stay put until you re-sort."));
+    connect(resortAction_, &QAction::triggered, this, [this] { store_.publish(true); });
 
-    resort_ = new QToolButton(toolbar);
-    resort_->setText(QStringLiteral("Re-sort"));
-    resort_->setIcon(QIcon::fromTheme(QStringLiteral("view-sort"), style()->standardIcon(QStyle::SP_ArrowUp)));
-    resort_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    resort_->setToolTip(QStringLiteral("Sorts by current signal strength once. Rows then stay put until you re-sort."));
-    connect(resort_, &QToolButton::clicked, this, [this] { store_.publish(true); });
-    // A widget action, so visibility can follow the sort.
-    toolbar->addWidget(resort_)->setObjectName(QStringLiteral("resortAction"));
-
-    clearSilent_ = new QToolButton(toolbar);
-    clearSilent_->setText(QStringLiteral("Clear silent"));
-    clearSilent_->setIcon(
-        QIcon::fromTheme(QStringLiteral("edit-clear"), style()->standardIcon(QStyle::SP_DialogResetButton)));
-    clearSilent_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    clearSilent_->setToolTip(QStringLiteral(
+    clearSilentAction_ = new QAction(bundledIcon(QStringLiteral("eraser"), palette(), QPalette::ButtonText),
+                                     QStringLiteral("Clear silent"), this);
+    clearSilentAction_->setToolTip(QStringLiteral(
         "Removes greyed-out devices that haven't been heard for 30 seconds. Rows otherwise stay put; devices silent "
         "for 5 minutes are also tidied away every 10 minutes."));
-    connect(clearSilent_, &QToolButton::clicked, &store_, &DeviceStore::clearSilent);
-    toolbar->addWidget(clearSilent_);
+    connect(clearSilentAction_, &QAction::triggered, &store_, &DeviceStore::clearSilent);
+}
 
-    auto* spacer = new QWidget(toolbar);
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* quit = file->addAction(QStringLiteral("&Quit"), this, &QWidget::close);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));  // not every platform theme binds QKeySequence::Quit
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* find = edit->addAction(QStringLiteral("&Find"), this, [this] {
+        search_->setFocus(Qt::ShortcutFocusReason);
+        search_->selectAll();
+    });
+    find->setShortcut(QKeySequence::Find);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addAction(hideUnidentifiedAction_);
+    view->addAction(resortAction_);
+    view->addAction(clearSilentAction_);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(QStringLiteral("&About Quillmote"), this, [this] {
+        QMessageBox::about(this, QStringLiteral("About Quillmote"), aboutText());
+    });
+    about->setMenuRole(QAction::AboutRole);
+}
+
+QString MainWindow::aboutText() {
+    return QStringLiteral("<h3>Quillmote %1</h3>"
+                          "<p>See what is transmitting over Bluetooth around you.</p>"
+                          "<p>MIT licence. Copyright (c) 2026 The Quillmote developers.</p>"
+                          "<p>Icons from Lucide, ISC licence.</p>")
+        .arg(QStringLiteral(QUILLMOTE_VERSION));
+}
+
+void MainWindow::buildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("Devices"));
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar_->toggleViewAction()->setVisible(false);
+
+    hideUnidentified_ = new QCheckBox(hideUnidentifiedAction_->text(), toolbar_);
+    connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
+    // The box and the View menu's item show the same choice.
+    const auto showHideUnidentified = [this] {
+        hideUnidentified_->setChecked(store_.hideUnidentified());
+        hideUnidentifiedAction_->setChecked(store_.hideUnidentified());
+    };
+    connect(&store_, &DeviceStore::hideUnidentifiedChanged, this, showHideUnidentified);
+    showHideUnidentified();
+    toolbar_->addWidget(hideUnidentified_);
+    // Actions, not widgets: the toolbar shows or hides an action's button itself.
+    toolbar_->addAction(resortAction_);
+    toolbar_->addAction(clearSilentAction_);
+
+    auto* spacer = new QWidget(toolbar_);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar->addWidget(spacer);
+    toolbar_->addWidget(spacer);
 
-    search_ = new QLineEdit(toolbar);
+    search_ = new QLineEdit(toolbar_);
     search_->setPlaceholderText(QStringLiteral("Name, maker or type"));
     search_->setClearButtonEnabled(true);
     search_->setMinimumWidth(220);
     search_->setMaximumWidth(320);
     connect(search_, &QLineEdit::textChanged, &store_, &DeviceStore::setSearchText);
-    toolbar->addWidget(search_);
+    toolbar_->addWidget(search_);
+}
 
-    // The desktop's usual keys: Ctrl+F to search, Ctrl+Q to quit.
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
-        search_->setFocus(Qt::ShortcutFocusReason);
-        search_->selectAll();
-    });
-    connect(new QShortcut(QKeySequence::Quit, this), &QShortcut::activated, this, &QWidget::close);
+QToolButton* MainWindow::resortButton() const {
+    return qobject_cast<QToolButton*>(toolbar_->widgetForAction(resortAction_));
+}
+
+QToolButton* MainWindow::clearSilentButton() const {
+    return qobject_cast<QToolButton*>(toolbar_->widgetForAction(clearSilentAction_));
 }
 
 QWidget* MainWindow::buildList() {
@@ -183,7 +233,9 @@ QWidget* MainWindow::buildList() {
     table_->setAlternatingRowColors(true);
     table_->setWordWrap(false);
     table_->setIconSize(QSize(16, 16));
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Context menus and resizes reach the view and its viewport: see eventFilter.
+    table_->installEventFilter(this);
+    table_->viewport()->installEventFilter(this);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(24);
     table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -200,15 +252,15 @@ QWidget* MainWindow::buildList() {
         header->resizeSection(column, width.ideal);
         if (width.minimum == width.maximum) header->setSectionResizeMode(column, QHeaderView::Fixed);
     }
-    // The name takes whatever width the other columns leave, so the list never scrolls sideways.
     header->setSectionResizeMode(DeviceListModel::name, QHeaderView::Stretch);
     // Keeps each column within its bounds when the user drags a divider.
-    connect(header, &QHeaderView::sectionResized, this, [header](int column, int, int size) {
+    connect(header, &QHeaderView::sectionResized, this, [this, header](int column, int, int size) {
         if (column < 0 || column >= DeviceListModel::columnCount_) return;
         const ColumnWidth width = columnWidths[column];
         int bounded = std::max(size, width.minimum);
         if (width.maximum > 0) bounded = std::min(bounded, width.maximum);
         if (bounded != size) header->resizeSection(column, bounded);
+        if (column != DeviceListModel::name) keepNameColumnWidth();
     });
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::sortByColumn);
 
@@ -220,14 +272,6 @@ QWidget* MainWindow::buildList() {
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid()) return;
         store_.startFinding(model_->rows()[index.row()].id);
-    });
-    connect(table_, &QTableView::customContextMenuRequested, this, [this](const QPoint& at) {
-        const QModelIndex index = table_->indexAt(at);
-        if (!index.isValid()) return;
-        table_->selectRow(index.row());
-        QMenu menu(this);
-        menu.addAction(QStringLiteral("Find this device"), this, &MainWindow::findSelected);
-        menu.exec(table_->viewport()->mapToGlobal(at));
     });
 
     listStack_ = new QStackedWidget(this);
@@ -285,8 +329,8 @@ void MainWindow::refreshContent() {
 
 void MainWindow::refreshActions() {
     const auto& order = store_.sortOrder();
-    resort_->setVisible(!order.empty() && order.front().isSnapshot());
-    clearSilent_->setEnabled(store_.clearableCount() > 0);
+    resortAction_->setVisible(!order.empty() && order.front().isSnapshot());
+    clearSilentAction_->setEnabled(store_.clearableCount() > 0);
 }
 
 void MainWindow::refreshSortIndicator() {
@@ -325,7 +369,6 @@ void MainWindow::refreshStatus() {
     line.clearableCount = store_.clearableCount();
     const QString text = line.text();
     subtitle_->setText(text);
-    setWindowTitle(QStringLiteral("Quillmote — ") + text);
 }
 
 QString MainWindow::statusLine() const { return subtitle_->text(); }
@@ -334,9 +377,58 @@ bool MainWindow::showsListeningPanel() const { return listStack_->currentIndex()
 
 bool MainWindow::showsDetail() const { return detailStack_->currentIndex() == 0; }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ || watched == table_->viewport()) {
+        if (event->type() == QEvent::ContextMenu) {
+            showRowMenu(*static_cast<QContextMenuEvent*>(event));
+            return true;
+        }
+        if (event->type() == QEvent::Resize && watched == table_->viewport()) keepNameColumnWidth();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The name stretches over whatever the other columns leave, but never below its
+// minimum: when they leave less, it keeps the minimum and the list scrolls sideways.
+void MainWindow::keepNameColumnWidth() {
+    QHeaderView* header = table_->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < DeviceListModel::columnCount_; ++column)
+        if (column != DeviceListModel::name) others += header->sectionSize(column);
+    const int minimum = columnWidths[DeviceListModel::name].minimum;
+    const bool fits = table_->viewport()->width() - others >= minimum;
+    const auto mode = fits ? QHeaderView::Stretch : QHeaderView::Interactive;
+    if (header->sectionResizeMode(DeviceListModel::name) != mode)
+        header->setSectionResizeMode(DeviceListModel::name, mode);
+    if (!fits && header->sectionSize(DeviceListModel::name) < minimum)
+        header->resizeSection(DeviceListModel::name, minimum);
+}
+
+// The menu acts on the selected row. A right-click selects the row under the pointer
+// first; the keyboard's menu key opens it beside the selected row.
+void MainWindow::showRowMenu(const QContextMenuEvent& event) {
+    QModelIndex row;
+    QPoint at = event.globalPos();
+    if (event.reason() == QContextMenuEvent::Mouse) {
+        row = table_->indexAt(table_->viewport()->mapFromGlobal(event.globalPos()));
+        if (row.isValid()) table_->selectRow(row.row());
+    } else {
+        const QModelIndexList selected = table_->selectionModel()->selectedRows(DeviceListModel::name);
+        if (!selected.isEmpty()) row = selected.front();
+        if (row.isValid()) {
+            table_->scrollTo(row);
+            at = table_->viewport()->mapToGlobal(table_->visualRect(row).bottomLeft());
+        }
+    }
+    if (!row.isValid()) return;
+    QMenu menu(this);
+    menu.addAction(bundledIcon(QStringLiteral("crosshair"), menu.palette()), QStringLiteral("Find this device"), this,
+                   &MainWindow::findSelected);
+    menu.exec(at);
+}
+
 void MainWindow::findSelected() {
-    const QModelIndex current = table_->selectionModel()->currentIndex();
-    if (current.isValid()) store_.startFinding(model_->rows()[current.row()].id);
+    if (const auto& key = store_.selectedKey()) store_.startFinding(*key);
 }
 
 void MainWindow::followFindSession() {

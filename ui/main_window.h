@@ -6,12 +6,15 @@
 #include "app/device_store.h"
 #include "ui/find_sheet.h"
 
+class QAction;
 class QCheckBox;
+class QContextMenuEvent;
 class QLabel;
 class QLineEdit;
 class QSplitter;
 class QStackedWidget;
 class QTableView;
+class QToolBar;
 class QToolButton;
 
 namespace quillmote {
@@ -22,8 +25,8 @@ class DeviceListModel;
 
 
 // The one window: the radio's state or the device list beside the selected device's
-// detail, a toolbar of list actions, and the status line under the title. It only
-// presents what the store publishes and passes the user's choices back.
+// detail, a menu bar, a toolbar of list actions, and the status line in the status
+// bar. It only presents what the store publishes and passes the user's choices back.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -41,11 +44,17 @@ public:
     bool showsDetail() const;
     QLineEdit* searchField() const { return search_; }
     QCheckBox* hideUnidentifiedBox() const { return hideUnidentified_; }
-    QToolButton* resortButton() const { return resort_; }
-    QToolButton* clearSilentButton() const { return clearSilent_; }
+    QToolButton* resortButton() const;
+    QToolButton* clearSilentButton() const;
+
+    // "About Quillmote": the version, the licence and the bundled drawings'.
+    static QString aboutText();
 
     static constexpr int defaultWidth = 1100;
     static constexpr int defaultHeight = 680;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     DeviceStore& store_;
@@ -57,14 +66,18 @@ private:
     QStackedWidget* contentStack_;
     BluetoothStateView* stateView_;
     QSplitter* split_;
+    QToolBar* toolbar_;
     QLineEdit* search_;
     QCheckBox* hideUnidentified_;
-    QToolButton* resort_;
-    QToolButton* clearSilent_;
+    QAction* hideUnidentifiedAction_;
+    QAction* resortAction_;
+    QAction* clearSilentAction_;
     QLabel* subtitle_;
     QPointer<FindSheet> findSheet_;
     bool applyingPublish_ = false;
 
+    void buildActions();
+    void buildMenus();
     void buildToolbar();
     QWidget* buildList();
     QWidget* buildDetail();
@@ -76,6 +89,8 @@ private:
     void refreshSortIndicator();
     void selectStoredKey();
     void sortByColumn(int column);
+    void keepNameColumnWidth();
+    void showRowMenu(const QContextMenuEvent& event);
     void findSelected();
     void followFindSession();
 };

@@ -34,13 +34,13 @@ QSize SignalBarsView::barsSize(double barWidth, double maxHeight) {
 QSize SignalBarsView::sizeHint() const { return barsSize(barWidth_, maxHeight_); }
 
 void SignalBarsView::paintBars(QPainter& painter, const QRectF& area, int lit, double barWidth, double maxHeight,
-                               const QPalette& palette) {
+                               const QPalette& palette, bool onSelection) {
     const double width = barCount * barWidth + (barCount - 1) * barGap;
     const double left = area.left() + (area.width() - width) / 2;
     const double bottom = area.top() + (area.height() + maxHeight) / 2;
-    QColor dim = secondaryColor(palette);
-    dim.setAlphaF(dim.alphaF() * 0.25f);
-    const QColor accent = palette.color(QPalette::Highlight);
+    const QColor accent = palette.color(onSelection ? QPalette::HighlightedText : QPalette::Highlight);
+    QColor dim = onSelection ? accent : secondaryColor(palette);
+    dim.setAlphaF(onSelection ? 0.3f : dim.alphaF() * 0.25f);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

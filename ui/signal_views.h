@@ -30,9 +30,10 @@ public:
     int litBars() const { return lit_; }
 
     // The drawing itself, shared with the device list's signal column: the bars
-    // are centred in `area`.
+    // are centred in `area`. On a selected row they take the selection's text
+    // colour, since the accent they are lit with is the selection's own colour.
     static void paintBars(QPainter& painter, const QRectF& area, int lit, double barWidth, double maxHeight,
-                          const QPalette& palette);
+                          const QPalette& palette, bool onSelection = false);
     static QSize barsSize(double barWidth, double maxHeight);
 
     QSize sizeHint() const override;

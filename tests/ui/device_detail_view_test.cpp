@@ -8,6 +8,7 @@
 
 #include "tests/support/sightings.h"
 #include "tests/ui/ui_support.h"
+#include "ui/elided_label.h"
 #include "ui/raw_data_view.h"
 #include "ui/signal_views.h"
 
@@ -64,7 +65,7 @@ TEST_F(DetailFixture, APairedDeviceWithoutSignalCannotBeFollowed) {
     EXPECT_FALSE(replay.store.findSession().has_value());
 
     // A named device shows its name and, underneath, what it is.
-    EXPECT_EQ(view.findChild<QLabel*>("displayName")->text(), "Sam's Keyboard");
+    EXPECT_EQ(view.findChild<ElidedLabel*>("displayName")->fullText(), "Sam's Keyboard");
     EXPECT_TRUE(view.findChild<QLabel*>("identityLabel")->isVisibleTo(&view));
 }
 
@@ -79,7 +80,7 @@ TEST_F(DetailFixture, ALiveDeviceCanBeFollowed) {
     EXPECT_EQ(shown(rows(), "Heard via"), "Low energy");
     EXPECT_TRUE(shown(rows(), "Packets per second").endsWith(" (last 10 seconds)"));
     // An unnamed device shows its label once.
-    EXPECT_EQ(view.findChild<QLabel*>("displayName")->text(), QString::fromStdString(record.identity.label));
+    EXPECT_EQ(view.findChild<ElidedLabel*>("displayName")->fullText(), QString::fromStdString(record.identity.label));
     EXPECT_FALSE(view.findChild<QLabel*>("identityLabel")->isVisibleTo(&view));
 
     findButton().click();
@@ -164,8 +165,8 @@ TEST_F(DetailFixture, WhyWeThinkThisOnlyWithEvidence) {
 TEST_F(DetailFixture, ARadiosNameIsShownAsText) {
     Advertisement ad = test::named("<img src=x>Pods\u202Eexe.txt");
     view.showRecord(DeviceRecord(lowEnergy("A", 0, -60, ad), false));
-    auto* name = view.findChild<QLabel*>("displayName");
-    EXPECT_EQ(name->text(), "<img src=x>Podsexe.txt");
+    auto* name = view.findChild<ElidedLabel*>("displayName");
+    EXPECT_EQ(name->fullText(), "<img src=x>Podsexe.txt");
     EXPECT_EQ(name->textFormat(), Qt::PlainText);
 }
 
@@ -206,23 +207,52 @@ TEST_F(DetailFixture, RawDataTabListsTheTablesPacketsForTheRow) {
     EXPECT_EQ(view.findChild<QLabel*>("packetLogTitle")->text(), "Packet log (7 kept, newest first)");
 }
 
-TEST_F(DetailFixture, HeaderStacksWhenNarrow) {
-    view.show();
-    view.showRecord(DeviceRecord(quietKeyboard(), false));
-    auto* name = view.findChild<QLabel*>("displayName");
-    auto sameRow = [&] {
-        const QRect button(findButton().mapTo(&view, QPoint(0, 0)), findButton().size());
-        const QRect title(name->mapTo(&view, QPoint(0, 0)), name->size());
-        return button.top() < title.bottom() && button.left() > title.right();
+// The header is arranged for the record it shows, not the one before: side by side
+// when both fit, else stacked flush left 10 apart, a name too long even for that
+// cut with "…" and whole in its tooltip.
+TEST_F(DetailFixture, HeaderFitsEachRecord) {
+    const QString longName = QStringLiteral("Living room soundbar with a name far longer than this pane");
+    const DeviceRecord keyboard(quietKeyboard(), false);
+    const DeviceRecord soundbar(lowEnergy("5C:3A:91:0E:22:7B", 0, -60, test::named(longName.toStdString())), false);
+    struct Step {
+        const DeviceRecord* record;
+        int width;
+        bool sideBySide;
+        bool cut;
     };
-    view.resize(900, 600);
-    EXPECT_TRUE(test::waitFor(sameRow));
-
-    view.resize(220, 600);
+    const Step steps[] = {
+        {&keyboard, 480, true, false},
+        {&soundbar, 480, false, true},  // right after a short name, at the same width
+        {&keyboard, 480, true, false},
+        {&keyboard, 220, false, true},
+    };
+    view.show();
+    auto* name = view.findChild<ElidedLabel*>("displayName");
+    for (const Step& step : steps) {
+        view.resize(step.width, 600);
+        view.showRecord(*step.record);
+        const QString full = name->fullText();
+        const auto arranged = [&] {
+            const QRect button(findButton().mapTo(&view, QPoint(0, 0)), findButton().size());
+            const QRect title(name->mapTo(&view, QPoint(0, 0)), name->size());
+            const QRect identity(name->parentWidget()->mapTo(&view, QPoint(0, 0)), name->parentWidget()->size());
+            const bool fits = identity.right() < view.width() && button.right() < view.width();
+            const bool laidOut = step.sideBySide
+                                     ? button.top() < title.bottom() && button.left() > identity.right()
+                                     : button.left() == identity.left() && button.top() == identity.bottom() + 11;
+            const QString shown = name->text();
+            const bool whole = shown == full;
+            const bool cut = shown.size() > 1 && shown.endsWith(QChar(0x2026)) && full.startsWith(shown.chopped(1));
+            return fits && laidOut && (step.cut ? cut : whole);
+        };
+        EXPECT_TRUE(test::waitFor(arranged)) << full.toStdString() << " at " << step.width << ": shown "
+                                             << name->text().toStdString() << " in " << name->width() << " of "
+                                             << name->sizeHint().width() << ", button at "
+                                             << findButton().mapTo(&view, QPoint(0, 0)).x() << ","
+                                             << findButton().mapTo(&view, QPoint(0, 0)).y();
+        EXPECT_EQ(name->toolTip().contains(full), step.cut) << full.toStdString();
+    }
     EXPECT_EQ(view.width(), 220);  // the header never holds the pane wide
-    EXPECT_TRUE(test::waitFor([&] {
-        return findButton().mapTo(&view, QPoint(0, 0)).y() > name->mapTo(&view, QPoint(0, 0)).y() + name->height();
-    }));
 }
 
 // A lively record heard over the last ninety seconds, for a person to look at.
@@ -244,7 +274,7 @@ TEST_F(DetailFixture, Screenshots) {
     view.show();
     view.showRecord(*replay.store.table().record("5C:3A:91:0E:22:7B"));
     // Rows added to a shown pane appear once the event loop has laid them out.
-    auto* name = view.findChild<QLabel*>("displayName");
+    auto* name = view.findChild<ElidedLabel*>("displayName");
     ASSERT_TRUE(test::waitFor(
         [&] { return rows().valueLabel(0)->isVisible() && name->width() >= name->sizeHint().width(); }));
     EXPECT_TRUE(test::saveScreenshot(view, "detail-summary"));

@@ -1,8 +1,14 @@
 #include "ui/device_text.h"
 
+#include <QIcon>
+#include <QImage>
+#include <QPalette>
 #include <QTextDocument>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
+
+#include "ui/icons.h"
 
 namespace quillmote {
 namespace {
@@ -27,15 +33,41 @@ TEST(DeviceText, DbmRoundsHalvesAwayFromZero) {
     EXPECT_EQ(dbmText(1e300), "—");  // nothing a radio sends, but no overflow either
 }
 
-TEST(DeviceText, OneSymbolAndIconPerKind) {
+// The colours of a drawing's fully opaque pixels, and how many there are.
+std::map<QRgb, int> inkOf(const QIcon& icon, QIcon::Mode mode) {
+    const QImage image = icon.pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+    std::map<QRgb, int> ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) == 255) ++ink[image.pixel(x, y)];
+    return ink;
+}
+
+// Each kind has a drawing of its own, in the palette's text colour and, on a
+// selected row, its highlighted-text colour; it is drawn once per palette.
+TEST(KindIcons, OneDrawingPerKindInThePalettesColours) {
+    QPalette palette;
+    palette.setColor(QPalette::Text, QColor(Qt::black));
+    palette.setColor(QPalette::HighlightedText, QColor(Qt::white));
+    KindIcons icons;
     std::set<std::string_view> symbols;
     for (DeviceKind kind : allDeviceKinds) {
         symbols.insert(kindSymbol(kind));
-        EXPECT_FALSE(kindIcon(kind).pixmap(24, 24).isNull()) << rawValue(kind);
+        const QIcon& icon = icons.icon(kind, palette);
+        EXPECT_EQ(icons.icon(kind, palette).cacheKey(), icon.cacheKey()) << rawValue(kind);
+        const auto normal = inkOf(icon, QIcon::Normal);
+        const auto selected = inkOf(icon, QIcon::Selected);
+        ASSERT_EQ(normal.size(), 1u) << rawValue(kind);
+        EXPECT_EQ(normal.begin()->first, QColor(Qt::black).rgba()) << rawValue(kind);
+        EXPECT_GE(normal.begin()->second, 10) << rawValue(kind);
+        ASSERT_EQ(selected.size(), 1u) << rawValue(kind);
+        EXPECT_EQ(selected.begin()->first, QColor(Qt::white).rgba()) << rawValue(kind);
     }
     EXPECT_EQ(symbols.size(), allDeviceKinds.size());
-    EXPECT_EQ(kindSymbol(DeviceKind::unknown), "questionmark.circle");
-    EXPECT_EQ(kindSymbol(DeviceKind::tracker), "airtag");
+
+    // Another palette (a dark theme, say) redraws in its colours.
+    palette.setColor(QPalette::Text, QColor(Qt::yellow));
+    EXPECT_EQ(inkOf(icons.icon(DeviceKind::phone, palette), QIcon::Normal).begin()->first, QColor(Qt::yellow).rgba());
 }
 
 TEST(DeviceText, RadioTextIsShownAsItself) {
