@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "core/sightings/printable_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillmote {
@@ -180,6 +181,18 @@ TEST(Fixture, ReadsFilesAndStreamsAlike) {
     } catch (const FixtureError& error) {
         EXPECT_STREQ(error.what(), "it is a folder, not a file");
     }
+}
+
+TEST(PrintableText, EscapesWhatCouldActOnATerminalAndKeepsTheRest) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Küche 🔊 \\", "Küche 🔊 \\"},           // UTF-8 and backslashes pass
+        {"a\nb\r\t\x1b[2J\x7f", "a\\nb\\r\\t\\x1B[2J\\x7F"},
+        {"\xc2\x9b" "1m \xc2\xa0", "\\u009B1m \xc2\xa0"},  // C1 CSI escaped, NBSP kept
+        {"\xff\xc3(\xe0\x80\x80\xed\xa0\x80\xf4\x90\x80\x80",  // not UTF-8, overlong, surrogate, > U+10FFFF
+         "\\xFF\\xC3(\\xE0\\x80\\x80\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80"},
+        {"\xe2\x82", "\\xE2\\x82"},  // cut short
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(printableText(text), shown) << shown;
 }
 
 }  // namespace
