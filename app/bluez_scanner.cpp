@@ -356,7 +356,7 @@ std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, c
     }
     Advertisement advertisement;
     std::optional<int> rssi;
-    bool any = false;
+    bool heard = false;  // the map carries something only an advertisement delivers
     properties.beginMap();
     while (!properties.atEnd()) {
         QString key;
@@ -364,41 +364,47 @@ std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, c
         properties.beginMapEntry();
         properties >> key >> boxed;
         properties.endMapEntry();
-        any = true;
         const QVariant& value = boxed.variant();
         if (key == QLatin1String("RSSI")) {
             rssi = integerValue(value);
             device.rssi = rssi;
+            heard = true;
         } else if (key == QLatin1String("ManufacturerData")) {
             advertisement.manufacturerData = manufacturerDataValue(value);
+            heard = true;
         } else if (key == QLatin1String("ServiceData")) {
             advertisement.serviceData = serviceDataValue(value);
+            heard = true;
+        } else if (key == QLatin1String("TxPower")) {
+            advertisement.txPower = integerValue(value);
+            heard = true;
         } else if (key == QLatin1String("UUIDs")) {
             advertisement.serviceUUIDs = uuidListValue(value);
         } else if (key == QLatin1String("Name")) {
             advertisement.localName = textValue(value);
             if (advertisement.localName) device.name = advertisement.localName;
-        } else if (key == QLatin1String("TxPower")) {
-            advertisement.txPower = integerValue(value);
         } else if (key == QLatin1String("Address")) {
             if (auto address = textValue(value)) {
                 for (char& c : *address) c = upper(c);
                 device.address = std::move(*address);
             }
-        } else {
-            if (key == QLatin1String("Paired")) {
-                if (auto paired = boolValue(value)) device.paired = *paired;
-            } else if (key == QLatin1String("Connected")) {
-                if (auto connected = boolValue(value)) device.connected = *connected;
-            } else if (key == QLatin1String("Class")) {
-                device.classOfDevice = classValue(value);
-            }
+        } else if (key == QLatin1String("Paired")) {
+            if (auto paired = boolValue(value)) device.paired = *paired;
+        } else if (key == QLatin1String("Connected")) {
+            if (auto connected = boolValue(value)) device.connected = *connected;
+        } else if (key == QLatin1String("Class")) {
+            device.classOfDevice = classValue(value);
+        } else if (key == QLatin1String("AdvertisingFlags") || key == QLatin1String("AdvertisingData")) {
+            advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
+            heard = true;
+        } else if (key == QLatin1String("Appearance")) {
             advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
         }
+        // Everything else is bluetoothd's own state (Alias, Trusted, Bonded, Icon…).
     }
     properties.endMap();
-    if (!any) return std::nullopt;
     if (device.address.empty()) device.address = addressFromDevicePath(path.toStdString());
+    if (!heard) return std::nullopt;
     return Sighting(SightingSource::lowEnergy, device.address, now, rssi, device.name, std::move(advertisement));
 }
 

@@ -76,10 +76,13 @@ struct DeviceState {
 };
 
 // One pass over a Device1 property map (`a{sv}`, as carried by InterfacesAdded or
-// PropertiesChanged): updates `device` and builds the low-energy sighting. Returns
-// nothing when the map is of the wrong type. The key is the device's address (from
-// the map, else as held, else from the object path); `cachedName` is the Name held
-// for the object after this signal.
+// PropertiesChanged): updates `device` and builds the low-energy sighting. Only a map
+// that carries something an advertisement delivers (RSSI, ManufacturerData,
+// ServiceData, TxPower, AdvertisingFlags, AdvertisingData) is a sighting: bluetoothd's
+// own state (Connected, Paired, Alias…) only updates `device`, and Name or UUIDs count
+// only beside one of those. `otherFields` keeps the advertisement's keys only. The key
+// is the device's address (from the map, else as held, else from the object path);
+// `cachedName` is the Name held for the object after this signal.
 std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
                                               DeviceState& device, Instant now);
 
