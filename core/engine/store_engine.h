@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -58,6 +59,7 @@ private:
     DeviceTable table_;
     std::vector<Sighting> drained_;  // kept across ticks so draining reuses storage
     std::optional<FindSession> findSession_;
+    std::set<std::string> listedPaired_;  // the keys the last paired read listed
 
     void refreshPaired();
 };
