@@ -432,8 +432,8 @@ class BluezWorker : public QObject {
     Q_OBJECT
 
 public:
-    BluezWorker(BluezScanner& owner, SightingBuffer& buffer, std::function<void(BluetoothStatus)> report)
-        : owner_(owner), buffer_(buffer), report_(std::move(report)) {}
+    BluezWorker(BluezScanner& owner, std::shared_ptr<SightingBuffer> buffer, Scanner::StateChanged report)
+        : owner_(owner), buffer_(std::move(buffer)), report_(std::move(report)) {}
 
     ~BluezWorker() override {
         delete watcher_;
@@ -534,10 +534,7 @@ private slots:
                 else if (gone == QLatin1String("Name")) device.name.reset();
                 else if (gone == QLatin1String("Class")) device.classOfDevice.reset();
             }
-            if (sighting) {
-                buffer_.append(std::move(*sighting));
-                owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
-            }
+            if (sighting) deliver(std::move(*sighting));
             // Only paired devices are published; an unpaired device's signal ends here.
             if (wasPaired || device.paired) publishDevices();
         } else if (interface == adapterInterface) {
@@ -562,8 +559,8 @@ private slots:
 
 private:
     BluezScanner& owner_;
-    SightingBuffer& buffer_;
-    std::function<void(BluetoothStatus)> report_;
+    std::shared_ptr<SightingBuffer> buffer_;  // none: the scanner only looks
+    Scanner::StateChanged report_;
     QString connectionName_;
     QDBusConnection bus_{QString()};
     QDBusServiceWatcher* watcher_ = nullptr;
@@ -575,6 +572,12 @@ private:
     int generation_ = 0;  // bumped whenever bluetoothd comes or goes, so stale replies are ignored
     QString discoveringOn_;  // the adapter discovery was started on in its current powered period
     std::optional<BluetoothStatus> reported_;
+
+    void deliver(Sighting sighting) {
+        if (!buffer_) return;
+        buffer_->append(std::move(sighting));
+        owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
+    }
 
     void clearTree() {
         ++generation_;
@@ -636,10 +639,7 @@ private:
                 bluez::DeviceState& device = devices_[path];
                 const bool wasPaired = device.paired;
                 auto sighting = bluez::applyDeviceProperties(interfaces, path, device, wallClock());
-                if (isSignal && sighting) {
-                    buffer_.append(std::move(*sighting));
-                    owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
-                }
+                if (isSignal && sighting) deliver(std::move(*sighting));
                 pairedChanged = pairedChanged || wasPaired || device.paired;
             } else if (interface == adapterInterface) {
                 applyAdapterProperties(interfaces, adapters_[path]);
@@ -702,7 +702,7 @@ private:
         }
         if (status != BluetoothStatus::ready) {
             discoveringOn_.clear();
-        } else if (owner_.options_.discover && discoveringOn_ != adapterPath) {
+        } else if (buffer_ && discoveringOn_ != adapterPath) {
             discoveringOn_ = adapterPath;
             startDiscovery(adapterPath);
         }
@@ -768,9 +768,9 @@ BluezScanner::~BluezScanner() {
     }
 }
 
-void BluezScanner::start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) {
+void BluezScanner::start(std::shared_ptr<SightingBuffer> buffer, StateChanged stateChanged) {
     if (worker_) return;
-    worker_ = new BluezWorker(*this, buffer, std::move(statusChanged));
+    worker_ = new BluezWorker(*this, std::move(buffer), std::move(stateChanged));
     worker_->moveToThread(&thread_);
     thread_.start();
     QMetaObject::invokeMethod(worker_, &BluezWorker::begin, Qt::QueuedConnection);

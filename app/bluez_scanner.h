@@ -103,15 +103,14 @@ struct BluezAdapter {
 // private connection; it finds the adapter through the object manager, follows
 // InterfacesAdded/Removed, PropertiesChanged and bluetoothd's name owner, sets the
 // discovery filter and starts discovery whenever the adapter becomes powered, and
-// turns every Device1 signal into one sighting. It keeps the object tree so that
-// paired devices and battery levels are read without a D-Bus call.
+// turns every Device1 signal that carries advertisement data into one sighting. It
+// keeps the object tree so that paired devices and battery levels are read without a
+// D-Bus call.
 class BluezScanner : public Scanner {
 public:
     struct Options {
         // A bus address; empty: the system bus (which honours DBUS_SYSTEM_BUS_ADDRESS).
         QString busAddress;
-        // Whether to start discovery when the adapter is powered (bluez-status only looks).
-        bool discover = true;
     };
 
     BluezScanner();
@@ -120,7 +119,7 @@ public:
     BluezScanner(const BluezScanner&) = delete;
     BluezScanner& operator=(const BluezScanner&) = delete;
 
-    void start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) override;
+    void start(std::shared_ptr<SightingBuffer> buffer, StateChanged stateChanged) override;
     // PairedDevices.sightings(): nothing until bluetoothd's objects have been read.
     std::optional<std::vector<Sighting>> pairedDevices() override;
     // BatteryReader.levelsByAddress(): Battery1 percentages by paired key.

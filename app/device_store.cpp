@@ -25,7 +25,7 @@ DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, Buse
       settings_(settings),
       calendar_(std::move(calendar)),
       publishedAt_(wallClock()),
-      engine_(buffer_, engineHooks()),
+      engine_(*buffer_, engineHooks()),
       notifier_(std::make_unique<SurgeNotifier>(buses.session)),
       activity_(std::make_unique<ActivityMonitor>(*notifier_, TestSettings::fromLaunchArguments(settings), calendar_)),
       clicks_(std::make_unique<ClickSynth>()),
@@ -54,21 +54,22 @@ StoreEngine::Hooks DeviceStore::engineHooks() {
 void DeviceStore::start() {
     if (started_) return;
     // An unusable replay file stops everything before anything has started.
-    player_ = CapturePlayer::fromLaunchArguments(settings_, buffer_);
+    player_ = CapturePlayer::fromLaunchArguments(settings_, *buffer_);
     started_ = true;
     inhibitor_ = std::make_unique<SleepInhibitor>(systemBus_);
+    if (makeScanner_) scanner_ = makeScanner_();
     if (player_) {
         setStatus(BluetoothStatus::ready);
         player_->start();
-    } else if (makeScanner_) {
-        scanner_ = makeScanner_();
-        if (scanner_) {
-            QPointer<DeviceStore> self(this);
-            scanner_->start(buffer_, [self](BluetoothStatus status) {
-                QMetaObject::invokeMethod(
-                    self, [self, status] { if (self) self->setStatus(status); }, Qt::QueuedConnection);
-            });
-        }
+        // Only the computer's real paired devices: no discovery, nothing heard among the
+        // replay's sightings, and the replay's status stands whatever BlueZ's is.
+        if (scanner_) scanner_->start(nullptr, [](BluetoothStatus) {});
+    } else if (scanner_) {
+        QPointer<DeviceStore> self(this);
+        scanner_->start(buffer_, [self](BluetoothStatus status) {
+            QMetaObject::invokeMethod(
+                self, [self, status] { if (self) self->setStatus(status); }, Qt::QueuedConnection);
+        });
     }
 
     if (settings_.boolean(QStringLiteral("clickSelfTest"))) {

@@ -41,7 +41,8 @@ public:
     DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, QObject* parent = nullptr);
     ~DeviceStore() override;
 
-    // The radio when no scanner is set stays at `starting`.
+    // The radio when no scanner is set stays at `starting`. During a replay the scanner
+    // only reads the computer's paired devices.
     void setScannerFactory(std::function<std::unique_ptr<Scanner>()> factory) { makeScanner_ = std::move(factory); }
 
     // Starts the replay or the radio, the self-tests, the history load and the tick
@@ -109,7 +110,8 @@ private:
     bool clicksEnabled_ = true;
     std::vector<DeviceOrder> sortOrder_;
     DisplayOrder displayOrder_;
-    SightingBuffer buffer_;
+    // Shared with the scanner's thread, which may still append while it shuts down.
+    std::shared_ptr<SightingBuffer> buffer_ = std::make_shared<SightingBuffer>();
     StoreEngine engine_;
     std::unique_ptr<SurgeNotifier> notifier_;
     std::unique_ptr<ActivityMonitor> activity_;

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     using namespace quillmote;
     const LaunchSettings settings(QApplication::arguments().mid(1));
     DeviceStore store(settings, Calendar::current());
-    // The radio, used when no replay is configured.
+    // The radio, or only the paired devices during a replay.
     store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
     MainWindow window(store);
     window.show();
