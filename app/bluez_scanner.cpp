@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -435,26 +436,56 @@ public:
     BluezWorker(BluezScanner& owner, std::shared_ptr<SightingBuffer> buffer, Scanner::StateChanged report)
         : owner_(owner), buffer_(std::move(buffer)), report_(std::move(report)) {}
 
-    ~BluezWorker() override {
-        delete watcher_;
-        watcher_ = nullptr;
-        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
-    }
+    ~BluezWorker() override { dropConnection(); }
 
 public slots:
     void begin() {
-        // One connection per worker; its address keeps the name unique in the process.
-        connectionName_ = QStringLiteral("quillmote-bluez-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
+        problemTimer_ = new QTimer(this);
+        problemTimer_->setSingleShot(true);
+        problemTimer_->setInterval(owner_.options_.problemAfter);
+        connect(problemTimer_, &QTimer::timeout, this, [this] {
+            problemDue_ = true;
+            updateStatus();
+        });
+        // Also notices a bus that went away after it was reached.
+        auto* reconnect = new QTimer(this);
+        reconnect->setInterval(owner_.options_.reconnectEvery);
+        connect(reconnect, &QTimer::timeout, this, &BluezWorker::ensureConnected);
+        reconnect->start();
+        ensureConnected();
+    }
+
+private slots:
+    void ensureConnected() {
+        if (bus_.isConnected()) return;
+        if (watcher_) {
+            // The bus went away: everything read through it is gone too.
+            clearTree();
+            bluezAbsent_ = false;
+            dropConnection();
+        }
+        // A fresh name for each try: a name that failed stays failed until it is dropped.
+        connectionName_ = QStringLiteral("quillmote-bluez-%1-%2")
+                              .arg(reinterpret_cast<quintptr>(this), 0, 16)
+                              .arg(++connectionAttempts_);
         bus_ = owner_.options_.busAddress.isEmpty()
                    ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
                    : QDBusConnection::connectToBus(owner_.options_.busAddress, connectionName_);
         if (!bus_.isConnected()) {
             QString error = bus_.lastError().message();
             if (error.isEmpty()) error = QStringLiteral("not connected");
-            std::lock_guard guard(owner_.lock_);
-            owner_.snapshot_.busError = error;
-            owner_.snapshot_.settled = true;
+            dropConnection();
+            {
+                std::lock_guard guard(owner_.lock_);
+                owner_.snapshot_.busError = error;
+                owner_.snapshot_.settled = true;
+            }
+            updateStatus();
             return;
+        }
+        {
+            std::lock_guard guard(owner_.lock_);
+            owner_.snapshot_.busError.clear();
         }
         watcher_ = new QDBusServiceWatcher(bluezService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezWorker::ownerChanged);
@@ -469,10 +500,10 @@ public slots:
         loadTree();
     }
 
-private slots:
     void ownerChanged(const QString&, const QString&, const QString& newOwner) {
         clearTree();
-        if (!newOwner.isEmpty()) loadTree();
+        bluezAbsent_ = newOwner.isEmpty();
+        if (!bluezAbsent_) loadTree();
         updateStatus();
     }
 
@@ -571,12 +602,24 @@ private:
     bool accessDenied_ = false;
     int generation_ = 0;  // bumped whenever bluetoothd comes or goes, so stale replies are ignored
     QString discoveringOn_;  // the adapter discovery was started on in its current powered period
-    std::optional<BluetoothStatus> reported_;
+    int connectionAttempts_ = 0;
+    bool bluezAbsent_ = false;  // the bus answers, but nobody owns org.bluez
+    QTimer* problemTimer_ = nullptr;  // runs while a problem waits to be told
+    bool problemDue_ = false;  // the current problem has lasted long enough to be told
+    std::optional<std::pair<BluetoothStatus, BluetoothProblem>> reported_;
 
     void deliver(Sighting sighting) {
         if (!buffer_) return;
         buffer_->append(std::move(sighting));
         owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    void dropConnection() {
+        delete watcher_;
+        watcher_ = nullptr;
+        bus_ = QDBusConnection(QString());
+        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
+        connectionName_.clear();
     }
 
     void clearTree() {
@@ -601,6 +644,7 @@ private:
             const QList<QVariant> replyArguments = reply.arguments();
             if (reply.type() == QDBusMessage::ErrorMessage) {
                 if (bluez::isAccessError(reply.errorName())) accessDenied_ = true;
+                else bluezAbsent_ = true;  // not running, or it could not be started for us
             } else if (reply.signature() == QLatin1String("a{oa{sa{sv}}}") && isArgument(replyArguments.at(0))) {
                 adapters_.clear();
                 devices_.clear();
@@ -615,6 +659,7 @@ private:
                 }
                 objects.endMap();
                 treeLoaded_ = true;
+                bluezAbsent_ = false;
                 publishDevices();
             }
             updateStatus();
@@ -682,6 +727,23 @@ private:
         return bluez::adapterStatus(adapter.powered, adapter.powerState);
     }
 
+    // What keeps the status at `starting`, once it has lasted `problemAfter`; a change
+    // from one problem to another is told at once.
+    BluetoothProblem trackProblem(BluetoothStatus status) {
+        BluetoothProblem problem = BluetoothProblem::none;
+        if (status == BluetoothStatus::starting) {
+            if (!bus_.isConnected()) problem = BluetoothProblem::noSystemBus;
+            else if (bluezAbsent_) problem = BluetoothProblem::noBluetoothService;
+        }
+        if (problem == BluetoothProblem::none) {
+            problemTimer_->stop();
+            problemDue_ = false;
+        } else if (!problemDue_ && !problemTimer_->isActive()) {
+            problemTimer_->start();
+        }
+        return problemDue_ ? problem : BluetoothProblem::none;
+    }
+
     void updateStatus() {
         const BluetoothStatus status = currentStatus();
         std::optional<BluezAdapter> adapter;
@@ -696,9 +758,10 @@ private:
             owner_.snapshot_.adapter = std::move(adapter);
             owner_.snapshot_.treeLoaded = treeLoaded_;
         }
-        if (reported_ != status) {
-            reported_ = status;
-            if (report_) report_(status);
+        const BluetoothProblem problem = trackProblem(status);
+        if (reported_ != std::pair(status, problem)) {
+            reported_ = std::pair(status, problem);
+            if (report_) report_(status, problem);
         }
         if (status != BluetoothStatus::ready) {
             discoveringOn_.clear();

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QVariant>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -105,12 +106,16 @@ struct BluezAdapter {
 // discovery filter and starts discovery whenever the adapter becomes powered, and
 // turns every Device1 signal that carries advertisement data into one sighting. It
 // keeps the object tree so that paired devices and battery levels are read without a
-// D-Bus call.
+// D-Bus call. A bus that cannot be reached is tried again until it can.
 class BluezScanner : public Scanner {
 public:
     struct Options {
         // A bus address; empty: the system bus (which honours DBUS_SYSTEM_BUS_ADDRESS).
         QString busAddress;
+        // How long a missing bus or bluetoothd lasts before it is reported as a problem.
+        std::chrono::milliseconds problemAfter{5000};
+        // How often an unreachable (or lost) bus is tried again.
+        std::chrono::milliseconds reconnectEvery{3000};
     };
 
     BluezScanner();
@@ -129,7 +134,7 @@ public:
     std::optional<BluezAdapter> adapter() const;
     // True once the first look at the bus has been answered (or the bus could not be reached).
     bool settled() const;
-    // Why the bus could not be reached; empty when it was.
+    // Why the bus could not be reached at the last try; empty when it was.
     QString busError() const;
     // Device signals turned into sightings so far.
     std::uint64_t sightingCount() const { return sightings_.load(std::memory_order_relaxed); }

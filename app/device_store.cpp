@@ -63,12 +63,12 @@ void DeviceStore::start() {
         player_->start();
         // Only the computer's real paired devices: no discovery, nothing heard among the
         // replay's sightings, and the replay's status stands whatever BlueZ's is.
-        if (scanner_) scanner_->start(nullptr, [](BluetoothStatus) {});
+        if (scanner_) scanner_->start(nullptr, [](BluetoothStatus, BluetoothProblem) {});
     } else if (scanner_) {
         QPointer<DeviceStore> self(this);
-        scanner_->start(buffer_, [self](BluetoothStatus status) {
+        scanner_->start(buffer_, [self](BluetoothStatus status, BluetoothProblem problem) {
             QMetaObject::invokeMethod(
-                self, [self, status] { if (self) self->setStatus(status); }, Qt::QueuedConnection);
+                self, [self, status, problem] { if (self) self->setStatus(status, problem); }, Qt::QueuedConnection);
         });
     }
 
@@ -162,9 +162,10 @@ void DeviceStore::endFinding() {
     emit findSessionChanged();
 }
 
-void DeviceStore::setStatus(BluetoothStatus status) {
-    if (status == status_) return;
+void DeviceStore::setStatus(BluetoothStatus status, BluetoothProblem problem) {
+    if (status == status_ && problem == problem_) return;
     status_ = status;
+    problem_ = problem;
     emit statusChanged();
 }
 

@@ -64,6 +64,8 @@ public:
     void endFinding();
 
     BluetoothStatus status() const { return status_; }
+    // Why the radio stays `starting`, once that has lasted a few seconds.
+    BluetoothProblem problem() const { return problem_; }
     const std::vector<DeviceRecord>& devices() const { return devices_; }
     Instant publishedAt() const { return publishedAt_; }
     const std::optional<FindSession>& findSession() const { return engine_.findSession(); }
@@ -89,6 +91,7 @@ public:
     static constexpr int tickMilliseconds = 125;
 
 signals:
+    // The status or its problem changed.
     void statusChanged();
     void devicesChanged();
     void selectedKeyChanged();
@@ -102,6 +105,7 @@ private:
     Calendar calendar_;
     TextOrder textOrder_;
     BluetoothStatus status_ = BluetoothStatus::starting;
+    BluetoothProblem problem_ = BluetoothProblem::none;
     std::vector<DeviceRecord> devices_;
     Instant publishedAt_;
     std::optional<std::string> selectedKey_;
@@ -127,7 +131,7 @@ private:
     Instant tickTime_;
 
     void tick();
-    void setStatus(BluetoothStatus status);
+    void setStatus(BluetoothStatus status, BluetoothProblem problem = BluetoothProblem::none);
     StoreEngine::Hooks engineHooks();
 };
 

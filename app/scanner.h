@@ -15,8 +15,9 @@ namespace quillmote {
 // tell a radio from a replay; the BlueZ scanner implements this.
 class Scanner {
 public:
-    // Reports may come from any thread; the store hops them to its own.
-    using StateChanged = std::function<void(BluetoothStatus)>;
+    // Reports may come from any thread; the store hops them to its own. The problem is
+    // `none` unless the status has stayed `starting` for a reason worth telling.
+    using StateChanged = std::function<void(BluetoothStatus, BluetoothProblem)>;
 
     virtual ~Scanner() = default;
     // The scanner shares the buffer, so it stays valid for as long as the scanner may

@@ -30,7 +30,7 @@ int runBluezStatus(const Command& command, std::span<const std::string_view> arg
 
     // Only looks: without a buffer no discovery is started on the user's adapter.
     BluezScanner scanner;
-    scanner.start(nullptr, [](BluetoothStatus) {});
+    scanner.start(nullptr, [](BluetoothStatus, BluetoothProblem) {});
     QDeadlineTimer deadline(settleMilliseconds);
     while (!scanner.settled() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

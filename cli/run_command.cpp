@@ -92,6 +92,11 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
     DeviceStore store(settings, Calendar::current());
     // The radio, or only the paired devices during a replay.
     store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
+    QObject::connect(&store, &DeviceStore::statusChanged, [&store, told = BluetoothProblem::none]() mutable {
+        if (store.problem() == told) return;
+        told = store.problem();
+        if (told != BluetoothProblem::none) std::cerr << "quillmote-cli: " << problemLine(told) << '\n';
+    });
     QObject::connect(&store, &DeviceStore::devicesChanged, [&store, withRows] {
         std::cout << publishLine(store, withRows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                   << '\n'

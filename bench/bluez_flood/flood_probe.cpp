@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 35.0;
     auto buffer = std::make_shared<quillmote::SightingBuffer>();
     quillmote::BluezScanner scanner;
-    scanner.start(buffer, [](quillmote::BluetoothStatus status) {
+    scanner.start(buffer, [](quillmote::BluetoothStatus status, quillmote::BluetoothProblem) {
         std::fprintf(stderr, "status %s\n", std::string(quillmote::name(status)).c_str());
     });
 

@@ -150,7 +150,7 @@ protected:
 
     void startScanner() {
         scanner = std::make_unique<BluezScanner>(BluezScanner::Options{bus->address()});
-        scanner->start(buffer, [this](BluetoothStatus status) {
+        scanner->start(buffer, [this](BluetoothStatus status, BluetoothProblem) {
             std::lock_guard guard(statusLock);
             statuses.push_back(status);
         });
@@ -577,23 +577,38 @@ TEST_F(BluezScannerTest, AReplayReadsThePairedDevicesAndHearsNothing) {
     for (const auto& made : adapterCalls()) EXPECT_FALSE(made.method.contains(QStringLiteral("Discovery")));
 }
 
-TEST(BluezScannerWithoutBus, AnUnreachableBusIsReportedNotThrown) {
-    BluezScanner scanner(BluezScanner::Options{QStringLiteral("unix:path=/nonexistent/quillmote-bus")});
-    scanner.start(std::make_shared<SightingBuffer>(), [](BluetoothStatus) {});
-    ASSERT_TRUE(waitUntil([&] { return scanner.settled(); }));
-    EXPECT_FALSE(scanner.busError().isEmpty());
-    EXPECT_EQ(scanner.status(), BluetoothStatus::starting);
-    EXPECT_EQ(scanner.pairedDevices(), std::nullopt);
-}
+// No system bus, then a bus without bluetoothd: the store says why once that has
+// lasted a while, carries on by itself when BlueZ appears, and notices a bus that goes.
+TEST(BluezProblems, AreToldAndGoAwayWhenBluezAppears) {
+    test::TempDir dir;
+    const LaunchSettings settings = settingsIn(dir);
+    const QString busAddress = QStringLiteral("unix:path=") + QString::fromStdString((dir.path() / "bus").string());
+    DeviceStore store(settings, Calendar("UTC", "en_US"), DeviceStore::Buses{noBus, noBus});
+    store.setScannerFactory([busAddress] {
+        return std::make_unique<BluezScanner>(BluezScanner::Options{busAddress, 100ms, 50ms});
+    });
+    std::vector<BluetoothProblem> told;
+    QObject::connect(&store, &DeviceStore::statusChanged, [&] {
+        if (told.empty() || told.back() != store.problem()) told.push_back(store.problem());
+    });
+    store.start();
+    ASSERT_TRUE(waitUntil([&] { return store.problem() == BluetoothProblem::noSystemBus; }));
+    EXPECT_EQ(store.status(), BluetoothStatus::starting);
 
-TEST(BluezScannerWithoutBus, ABusWithoutBluetoothdIsStarting) {
-    test::PrivateBus bus;
-    ASSERT_TRUE(bus.error().isEmpty());
-    BluezScanner scanner(BluezScanner::Options{bus.address()});
-    scanner.start(std::make_shared<SightingBuffer>(), [](BluetoothStatus) {});
-    ASSERT_TRUE(waitUntil([&] { return scanner.settled(); }));
-    EXPECT_TRUE(scanner.busError().isEmpty());
-    EXPECT_EQ(scanner.status(), BluetoothStatus::starting);
+    auto bus = std::make_unique<test::PrivateBus>(busAddress);
+    ASSERT_TRUE(bus->error().isEmpty()) << bus->error().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return store.problem() == BluetoothProblem::noBluetoothService; }));
+
+    const QString mockError = bus->startMock(QStringLiteral("bluez5"), bluez, true);
+    ASSERT_TRUE(mockError.isEmpty()) << mockError.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return store.status() == BluetoothStatus::unsupported; }));
+    EXPECT_EQ(store.problem(), BluetoothProblem::none);
+
+    bus.reset();
+    ASSERT_TRUE(waitUntil([&] { return store.problem() == BluetoothProblem::noSystemBus; }));
+    EXPECT_EQ(store.status(), BluetoothStatus::starting);
+    EXPECT_EQ(told, (std::vector<BluetoothProblem>{BluetoothProblem::noSystemBus, BluetoothProblem::noBluetoothService,
+                                                   BluetoothProblem::none, BluetoothProblem::noSystemBus}));
 }
 
 }  // namespace
