@@ -46,7 +46,8 @@ StatusLook lookOf(BluetoothStatus status) {
     return {"", QStyle::SP_BrowserReload, "", "", false};
 }
 
-// The title and advice come from app/, which also writes them to standard error.
+// The title and advice are defined once in app/ (string literals, so data() ends in
+// a null); the programs also write them to standard error.
 StatusLook lookOf(BluetoothProblem problem) {
     return {"dialog-warning", QStyle::SP_MessageBoxWarning, problemTitle(problem).data(), problemAdvice(problem).data(),
             false};
@@ -123,7 +124,8 @@ BluetoothStateView::BluetoothStateView(QWidget* parent, QString demoCapture)
     columnBox->setLayout(column);
     columnBox->setMaximumWidth(460);
     columnBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    // Centred across, the spare width split evenly on both sides.
+    // Centred across: the column takes its width first (up to 460), the rest is split
+    // evenly on both sides.
     auto* across = new QHBoxLayout;
     across->addStretch(1);
     across->addWidget(columnBox, 20);
