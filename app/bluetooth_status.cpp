@@ -29,4 +29,32 @@ std::optional<BluetoothStatus> bluetoothStatusFromName(std::string_view text) {
     return std::nullopt;
 }
 
+std::string_view problemTitle(BluetoothProblem problem) {
+    switch (problem) {
+        case BluetoothProblem::noSystemBus: return "Can't reach the system bus";
+        case BluetoothProblem::noBluetoothService: return "The Bluetooth service isn't running";
+        case BluetoothProblem::none: break;
+    }
+    return {};
+}
+
+std::string_view problemAdvice(BluetoothProblem problem) {
+    switch (problem) {
+        case BluetoothProblem::noSystemBus:
+            return "Quillmote hears Bluetooth through the system's D-Bus, and it doesn't answer. Start it with "
+                   "\"systemctl start dbus\", or install the dbus package. Quillmote keeps trying and carries on by "
+                   "itself.";
+        case BluetoothProblem::noBluetoothService:
+            return "Start it with \"systemctl start bluetooth\", or install the bluez package. Quillmote keeps trying "
+                   "and carries on by itself.";
+        case BluetoothProblem::none: break;
+    }
+    return {};
+}
+
+std::string problemLine(BluetoothProblem problem) {
+    if (problem == BluetoothProblem::none) return {};
+    return std::string(problemTitle(problem)) + ". " + std::string(problemAdvice(problem));
+}
+
 }  // namespace quillmote

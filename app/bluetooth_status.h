@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quillmote {
@@ -11,5 +12,14 @@ enum class BluetoothStatus { starting, ready, poweredOff, notAllowed, unsupporte
 // The case name: "starting", "ready", "poweredOff", …
 std::string_view name(BluetoothStatus status);
 std::optional<BluetoothStatus> bluetoothStatusFromName(std::string_view name);
+
+// Why the radio has stayed `starting` for a while: what is missing beneath BlueZ.
+enum class BluetoothProblem { none, noSystemBus, noBluetoothService };
+
+// What the user reads about a problem: a short title, then what to do.
+std::string_view problemTitle(BluetoothProblem problem);
+std::string_view problemAdvice(BluetoothProblem problem);
+// Both on one line, for standard error.
+std::string problemLine(BluetoothProblem problem);
 
 }  // namespace quillmote

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QMetaObject>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -356,7 +357,7 @@ std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, c
     }
     Advertisement advertisement;
     std::optional<int> rssi;
-    bool any = false;
+    bool heard = false;  // the map carries something only an advertisement delivers
     properties.beginMap();
     while (!properties.atEnd()) {
         QString key;
@@ -364,41 +365,47 @@ std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, c
         properties.beginMapEntry();
         properties >> key >> boxed;
         properties.endMapEntry();
-        any = true;
         const QVariant& value = boxed.variant();
         if (key == QLatin1String("RSSI")) {
             rssi = integerValue(value);
             device.rssi = rssi;
+            heard = true;
         } else if (key == QLatin1String("ManufacturerData")) {
             advertisement.manufacturerData = manufacturerDataValue(value);
+            heard = true;
         } else if (key == QLatin1String("ServiceData")) {
             advertisement.serviceData = serviceDataValue(value);
+            heard = true;
+        } else if (key == QLatin1String("TxPower")) {
+            advertisement.txPower = integerValue(value);
+            heard = true;
         } else if (key == QLatin1String("UUIDs")) {
             advertisement.serviceUUIDs = uuidListValue(value);
         } else if (key == QLatin1String("Name")) {
             advertisement.localName = textValue(value);
             if (advertisement.localName) device.name = advertisement.localName;
-        } else if (key == QLatin1String("TxPower")) {
-            advertisement.txPower = integerValue(value);
         } else if (key == QLatin1String("Address")) {
             if (auto address = textValue(value)) {
                 for (char& c : *address) c = upper(c);
                 device.address = std::move(*address);
             }
-        } else {
-            if (key == QLatin1String("Paired")) {
-                if (auto paired = boolValue(value)) device.paired = *paired;
-            } else if (key == QLatin1String("Connected")) {
-                if (auto connected = boolValue(value)) device.connected = *connected;
-            } else if (key == QLatin1String("Class")) {
-                device.classOfDevice = classValue(value);
-            }
+        } else if (key == QLatin1String("Paired")) {
+            if (auto paired = boolValue(value)) device.paired = *paired;
+        } else if (key == QLatin1String("Connected")) {
+            if (auto connected = boolValue(value)) device.connected = *connected;
+        } else if (key == QLatin1String("Class")) {
+            device.classOfDevice = classValue(value);
+        } else if (key == QLatin1String("AdvertisingFlags") || key == QLatin1String("AdvertisingData")) {
+            advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
+            heard = true;
+        } else if (key == QLatin1String("Appearance")) {
             advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
         }
+        // Everything else is bluetoothd's own state (Alias, Trusted, Bonded, Icon…).
     }
     properties.endMap();
-    if (!any) return std::nullopt;
     if (device.address.empty()) device.address = addressFromDevicePath(path.toStdString());
+    if (!heard) return std::nullopt;
     return Sighting(SightingSource::lowEnergy, device.address, now, rssi, device.name, std::move(advertisement));
 }
 
@@ -426,29 +433,59 @@ class BluezWorker : public QObject {
     Q_OBJECT
 
 public:
-    BluezWorker(BluezScanner& owner, SightingBuffer& buffer, std::function<void(BluetoothStatus)> report)
-        : owner_(owner), buffer_(buffer), report_(std::move(report)) {}
+    BluezWorker(BluezScanner& owner, std::shared_ptr<SightingBuffer> buffer, Scanner::StateChanged report)
+        : owner_(owner), buffer_(std::move(buffer)), report_(std::move(report)) {}
 
-    ~BluezWorker() override {
-        delete watcher_;
-        watcher_ = nullptr;
-        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
-    }
+    ~BluezWorker() override { dropConnection(); }
 
 public slots:
     void begin() {
-        // One connection per worker; its address keeps the name unique in the process.
-        connectionName_ = QStringLiteral("quillmote-bluez-%1").arg(reinterpret_cast<quintptr>(this), 0, 16);
+        problemTimer_ = new QTimer(this);
+        problemTimer_->setSingleShot(true);
+        problemTimer_->setInterval(owner_.options_.problemAfter);
+        connect(problemTimer_, &QTimer::timeout, this, [this] {
+            problemDue_ = true;
+            updateStatus();
+        });
+        // Also notices a bus that went away after it was reached.
+        auto* reconnect = new QTimer(this);
+        reconnect->setInterval(owner_.options_.reconnectEvery);
+        connect(reconnect, &QTimer::timeout, this, &BluezWorker::ensureConnected);
+        reconnect->start();
+        ensureConnected();
+    }
+
+private slots:
+    void ensureConnected() {
+        if (bus_.isConnected()) return;
+        if (watcher_) {
+            // The bus went away: everything read through it is gone too.
+            clearTree();
+            bluezAbsent_ = false;
+            dropConnection();
+        }
+        // A fresh name for each try: a name that failed stays failed until it is dropped.
+        connectionName_ = QStringLiteral("quillmote-bluez-%1-%2")
+                              .arg(reinterpret_cast<quintptr>(this), 0, 16)
+                              .arg(++connectionAttempts_);
         bus_ = owner_.options_.busAddress.isEmpty()
                    ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
                    : QDBusConnection::connectToBus(owner_.options_.busAddress, connectionName_);
         if (!bus_.isConnected()) {
             QString error = bus_.lastError().message();
             if (error.isEmpty()) error = QStringLiteral("not connected");
-            std::lock_guard guard(owner_.lock_);
-            owner_.snapshot_.busError = error;
-            owner_.snapshot_.settled = true;
+            dropConnection();
+            {
+                std::lock_guard guard(owner_.lock_);
+                owner_.snapshot_.busError = error;
+                owner_.snapshot_.settled = true;
+            }
+            updateStatus();
             return;
+        }
+        {
+            std::lock_guard guard(owner_.lock_);
+            owner_.snapshot_.busError.clear();
         }
         watcher_ = new QDBusServiceWatcher(bluezService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezWorker::ownerChanged);
@@ -463,10 +500,10 @@ public slots:
         loadTree();
     }
 
-private slots:
     void ownerChanged(const QString&, const QString&, const QString& newOwner) {
         clearTree();
-        if (!newOwner.isEmpty()) loadTree();
+        bluezAbsent_ = newOwner.isEmpty();
+        if (!bluezAbsent_) loadTree();
         updateStatus();
     }
 
@@ -528,10 +565,7 @@ private slots:
                 else if (gone == QLatin1String("Name")) device.name.reset();
                 else if (gone == QLatin1String("Class")) device.classOfDevice.reset();
             }
-            if (sighting) {
-                buffer_.append(std::move(*sighting));
-                owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
-            }
+            if (sighting) deliver(std::move(*sighting));
             // Only paired devices are published; an unpaired device's signal ends here.
             if (wasPaired || device.paired) publishDevices();
         } else if (interface == adapterInterface) {
@@ -556,8 +590,8 @@ private slots:
 
 private:
     BluezScanner& owner_;
-    SightingBuffer& buffer_;
-    std::function<void(BluetoothStatus)> report_;
+    std::shared_ptr<SightingBuffer> buffer_;  // none: the scanner only looks
+    Scanner::StateChanged report_;
     QString connectionName_;
     QDBusConnection bus_{QString()};
     QDBusServiceWatcher* watcher_ = nullptr;
@@ -568,7 +602,25 @@ private:
     bool accessDenied_ = false;
     int generation_ = 0;  // bumped whenever bluetoothd comes or goes, so stale replies are ignored
     QString discoveringOn_;  // the adapter discovery was started on in its current powered period
-    std::optional<BluetoothStatus> reported_;
+    int connectionAttempts_ = 0;
+    bool bluezAbsent_ = false;  // the bus answers, but nobody owns org.bluez
+    QTimer* problemTimer_ = nullptr;  // runs while a problem waits to be told
+    bool problemDue_ = false;  // the current problem has lasted long enough to be told
+    std::optional<std::pair<BluetoothStatus, BluetoothProblem>> reported_;
+
+    void deliver(Sighting sighting) {
+        if (!buffer_) return;
+        buffer_->append(std::move(sighting));
+        owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
+    }
+
+    void dropConnection() {
+        delete watcher_;
+        watcher_ = nullptr;
+        bus_ = QDBusConnection(QString());
+        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
+        connectionName_.clear();
+    }
 
     void clearTree() {
         ++generation_;
@@ -592,6 +644,7 @@ private:
             const QList<QVariant> replyArguments = reply.arguments();
             if (reply.type() == QDBusMessage::ErrorMessage) {
                 if (bluez::isAccessError(reply.errorName())) accessDenied_ = true;
+                else bluezAbsent_ = true;  // not running, or it could not be started for us
             } else if (reply.signature() == QLatin1String("a{oa{sa{sv}}}") && isArgument(replyArguments.at(0))) {
                 adapters_.clear();
                 devices_.clear();
@@ -606,6 +659,7 @@ private:
                 }
                 objects.endMap();
                 treeLoaded_ = true;
+                bluezAbsent_ = false;
                 publishDevices();
             }
             updateStatus();
@@ -630,10 +684,7 @@ private:
                 bluez::DeviceState& device = devices_[path];
                 const bool wasPaired = device.paired;
                 auto sighting = bluez::applyDeviceProperties(interfaces, path, device, wallClock());
-                if (isSignal && sighting) {
-                    buffer_.append(std::move(*sighting));
-                    owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
-                }
+                if (isSignal && sighting) deliver(std::move(*sighting));
                 pairedChanged = pairedChanged || wasPaired || device.paired;
             } else if (interface == adapterInterface) {
                 applyAdapterProperties(interfaces, adapters_[path]);
@@ -676,6 +727,23 @@ private:
         return bluez::adapterStatus(adapter.powered, adapter.powerState);
     }
 
+    // What keeps the status at `starting`, once it has lasted `problemAfter`; a change
+    // from one problem to another is told at once.
+    BluetoothProblem trackProblem(BluetoothStatus status) {
+        BluetoothProblem problem = BluetoothProblem::none;
+        if (status == BluetoothStatus::starting) {
+            if (!bus_.isConnected()) problem = BluetoothProblem::noSystemBus;
+            else if (bluezAbsent_) problem = BluetoothProblem::noBluetoothService;
+        }
+        if (problem == BluetoothProblem::none) {
+            problemTimer_->stop();
+            problemDue_ = false;
+        } else if (!problemDue_ && !problemTimer_->isActive()) {
+            problemTimer_->start();
+        }
+        return problemDue_ ? problem : BluetoothProblem::none;
+    }
+
     void updateStatus() {
         const BluetoothStatus status = currentStatus();
         std::optional<BluezAdapter> adapter;
@@ -690,13 +758,14 @@ private:
             owner_.snapshot_.adapter = std::move(adapter);
             owner_.snapshot_.treeLoaded = treeLoaded_;
         }
-        if (reported_ != status) {
-            reported_ = status;
-            if (report_) report_(status);
+        const BluetoothProblem problem = trackProblem(status);
+        if (reported_ != std::pair(status, problem)) {
+            reported_ = std::pair(status, problem);
+            if (report_) report_(status, problem);
         }
         if (status != BluetoothStatus::ready) {
             discoveringOn_.clear();
-        } else if (owner_.options_.discover && discoveringOn_ != adapterPath) {
+        } else if (buffer_ && discoveringOn_ != adapterPath) {
             discoveringOn_ = adapterPath;
             startDiscovery(adapterPath);
         }
@@ -762,9 +831,9 @@ BluezScanner::~BluezScanner() {
     }
 }
 
-void BluezScanner::start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) {
+void BluezScanner::start(std::shared_ptr<SightingBuffer> buffer, StateChanged stateChanged) {
     if (worker_) return;
-    worker_ = new BluezWorker(*this, buffer, std::move(statusChanged));
+    worker_ = new BluezWorker(*this, std::move(buffer), std::move(stateChanged));
     worker_->moveToThread(&thread_);
     thread_.start();
     QMetaObject::invokeMethod(worker_, &BluezWorker::begin, Qt::QueuedConnection);

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QVariant>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -76,10 +77,13 @@ struct DeviceState {
 };
 
 // One pass over a Device1 property map (`a{sv}`, as carried by InterfacesAdded or
-// PropertiesChanged): updates `device` and builds the low-energy sighting. Returns
-// nothing when the map is of the wrong type. The key is the device's address (from
-// the map, else as held, else from the object path); `cachedName` is the Name held
-// for the object after this signal.
+// PropertiesChanged): updates `device` and builds the low-energy sighting. Only a map
+// that carries something an advertisement delivers (RSSI, ManufacturerData,
+// ServiceData, TxPower, AdvertisingFlags, AdvertisingData) is a sighting: bluetoothd's
+// own state (Connected, Paired, Alias…) only updates `device`, and Name or UUIDs count
+// only beside one of those. `otherFields` keeps the advertisement's keys only. The key
+// is the device's address (from the map, else as held, else from the object path);
+// `cachedName` is the Name held for the object after this signal.
 std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
                                               DeviceState& device, Instant now);
 
@@ -100,15 +104,18 @@ struct BluezAdapter {
 // private connection; it finds the adapter through the object manager, follows
 // InterfacesAdded/Removed, PropertiesChanged and bluetoothd's name owner, sets the
 // discovery filter and starts discovery whenever the adapter becomes powered, and
-// turns every Device1 signal into one sighting. It keeps the object tree so that
-// paired devices and battery levels are read without a D-Bus call.
+// turns every Device1 signal that carries advertisement data into one sighting. It
+// keeps the object tree so that paired devices and battery levels are read without a
+// D-Bus call. A bus that cannot be reached is tried again until it can.
 class BluezScanner : public Scanner {
 public:
     struct Options {
         // A bus address; empty: the system bus (which honours DBUS_SYSTEM_BUS_ADDRESS).
         QString busAddress;
-        // Whether to start discovery when the adapter is powered (bluez-status only looks).
-        bool discover = true;
+        // How long a missing bus or bluetoothd lasts before it is reported as a problem.
+        std::chrono::milliseconds problemAfter{5000};
+        // How often an unreachable (or lost) bus is tried again.
+        std::chrono::milliseconds reconnectEvery{3000};
     };
 
     BluezScanner();
@@ -117,7 +124,7 @@ public:
     BluezScanner(const BluezScanner&) = delete;
     BluezScanner& operator=(const BluezScanner&) = delete;
 
-    void start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) override;
+    void start(std::shared_ptr<SightingBuffer> buffer, StateChanged stateChanged) override;
     // PairedDevices.sightings(): nothing until bluetoothd's objects have been read.
     std::optional<std::vector<Sighting>> pairedDevices() override;
     // BatteryReader.levelsByAddress(): Battery1 percentages by paired key.
@@ -127,7 +134,7 @@ public:
     std::optional<BluezAdapter> adapter() const;
     // True once the first look at the bus has been answered (or the bus could not be reached).
     bool settled() const;
-    // Why the bus could not be reached; empty when it was.
+    // Why the bus could not be reached at the last try; empty when it was.
     QString busError() const;
     // Device signals turned into sightings so far.
     std::uint64_t sightingCount() const { return sightings_.load(std::memory_order_relaxed); }

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdarg>
 
 #if __has_include(<alsa/asoundlib.h>)
@@ -66,6 +67,16 @@ int renderClicks(const void*, void* output, unsigned long frames, const PaStream
 
 }  // namespace
 
+void StartBackoff::failed(Clock::time_point now) {
+    nextTry_ = now + delay_;
+    delay_ = std::min(delay_ * 2, longestDelay);
+}
+
+void StartBackoff::succeeded() {
+    nextTry_ = {};
+    delay_ = firstDelay;
+}
+
 ClickSynth::ClickSynth() : generator_(std::make_unique<ClickGenerator>(outputSampleRate())) {}
 
 ClickSynth::~ClickSynth() { stop(); }
@@ -79,6 +90,8 @@ void ClickSynth::setRate(double clicksPerSecond) {
 }
 
 void ClickSynth::start() {
+    if (!backoff_.mayTry(StartBackoff::Clock::now()))
+        return;
     ++startAttempts_;
     if (!portAudioReady())
         return;
@@ -88,12 +101,17 @@ void ClickSynth::start() {
         return;
     PaStream* stream = nullptr;
     if (Pa_OpenDefaultStream(&stream, 0, 1, paFloat32, generator_->sampleRate(), paFramesPerBufferUnspecified,
-                             &renderClicks, generator_.get()) != paNoError)
-        return;
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
+                             &renderClicks, generator_.get()) != paNoError) {
+        // Counted from the end of the failure: a busy device can take long to refuse.
+        backoff_.failed(StartBackoff::Clock::now());
         return;
     }
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
+        backoff_.failed(StartBackoff::Clock::now());
+        return;
+    }
+    backoff_.succeeded();
     stream_ = stream;
 }
 

@@ -30,7 +30,7 @@ DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, Buse
       clock_(std::move(clock)),
       calendar_(std::move(calendar)),
       publishedAt_(clock_.wall()),
-      engine_(buffer_, engineHooks()),
+      engine_(*buffer_, engineHooks()),
       notifier_(std::make_unique<SurgeNotifier>(buses.session)),
       activity_(std::make_unique<ActivityMonitor>(*notifier_, TestSettings::fromLaunchArguments(settings), calendar_)),
       clicks_(std::make_unique<ClickSynth>()),
@@ -60,21 +60,22 @@ StoreEngine::Hooks DeviceStore::engineHooks() {
 void DeviceStore::start() {
     if (started_) return;
     // An unusable replay file stops everything before anything has started.
-    player_ = CapturePlayer::fromLaunchArguments(settings_, buffer_);
+    player_ = CapturePlayer::fromLaunchArguments(settings_, *buffer_);
     started_ = true;
     inhibitor_ = std::make_unique<SleepInhibitor>(systemBus_);
+    if (makeScanner_) scanner_ = makeScanner_();
     if (player_) {
         setStatus(BluetoothStatus::ready);
         player_->start(clock_.wall());
-    } else if (makeScanner_) {
-        scanner_ = makeScanner_();
-        if (scanner_) {
-            QPointer<DeviceStore> self(this);
-            scanner_->start(buffer_, [self](BluetoothStatus status) {
-                QMetaObject::invokeMethod(
-                    self, [self, status] { if (self) self->setStatus(status); }, Qt::QueuedConnection);
-            });
-        }
+        // Only the computer's real paired devices: no discovery, nothing heard among the
+        // replay's sightings, and the replay's status stands whatever BlueZ's is.
+        if (scanner_) scanner_->start(nullptr, [](BluetoothStatus, BluetoothProblem) {});
+    } else if (scanner_) {
+        QPointer<DeviceStore> self(this);
+        scanner_->start(buffer_, [self](BluetoothStatus status, BluetoothProblem problem) {
+            QMetaObject::invokeMethod(
+                self, [self, status, problem] { if (self) self->setStatus(status, problem); }, Qt::QueuedConnection);
+        });
     }
 
     if (settings_.boolean(QStringLiteral("clickSelfTest"))) {
@@ -181,9 +182,10 @@ void DeviceStore::followClockStep(Instant::duration by) {
     publishedAt_ += by;
 }
 
-void DeviceStore::setStatus(BluetoothStatus status) {
-    if (status == status_) return;
+void DeviceStore::setStatus(BluetoothStatus status, BluetoothProblem problem) {
+    if (status == status_ && problem == problem_) return;
     status_ = status;
+    problem_ = problem;
     emit statusChanged();
 }
 

@@ -51,7 +51,8 @@ public:
                 QObject* parent = nullptr);
     ~DeviceStore() override;
 
-    // The radio when no scanner is set stays at `starting`.
+    // The radio when no scanner is set stays at `starting`. During a replay the scanner
+    // only reads the computer's paired devices.
     void setScannerFactory(std::function<std::unique_ptr<Scanner>()> factory) { makeScanner_ = std::move(factory); }
 
     // Starts the replay or the radio, the self-tests, the history load and the tick
@@ -73,6 +74,8 @@ public:
     void endFinding();
 
     BluetoothStatus status() const { return status_; }
+    // Why the radio stays `starting`, once that has lasted a few seconds.
+    BluetoothProblem problem() const { return problem_; }
     const std::vector<DeviceRecord>& devices() const { return devices_; }
     Instant publishedAt() const { return publishedAt_; }
     const std::optional<FindSession>& findSession() const { return engine_.findSession(); }
@@ -98,6 +101,7 @@ public:
     static constexpr int tickMilliseconds = 125;
 
 signals:
+    // The status or its problem changed.
     void statusChanged();
     void devicesChanged();
     void selectedKeyChanged();
@@ -114,6 +118,7 @@ private:
     Calendar calendar_;
     TextOrder textOrder_;
     BluetoothStatus status_ = BluetoothStatus::starting;
+    BluetoothProblem problem_ = BluetoothProblem::none;
     std::vector<DeviceRecord> devices_;
     Instant publishedAt_;
     std::optional<std::string> selectedKey_;
@@ -122,7 +127,8 @@ private:
     bool clicksEnabled_ = true;
     std::vector<DeviceOrder> sortOrder_;
     DisplayOrder displayOrder_;
-    SightingBuffer buffer_;
+    // Shared with the scanner's thread, which may still append while it shuts down.
+    std::shared_ptr<SightingBuffer> buffer_ = std::make_shared<SightingBuffer>();
     StoreEngine engine_;
     std::unique_ptr<SurgeNotifier> notifier_;
     std::unique_ptr<ActivityMonitor> activity_;
@@ -139,7 +145,7 @@ private:
     ClockStep clockStep_;
 
     void tick();
-    void setStatus(BluetoothStatus status);
+    void setStatus(BluetoothStatus status, BluetoothProblem problem = BluetoothProblem::none);
     void followClockStep(Instant::duration by);
     StoreEngine::Hooks engineHooks();
 };

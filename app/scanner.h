@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -14,9 +15,15 @@ namespace quillmote {
 // tell a radio from a replay; the BlueZ scanner implements this.
 class Scanner {
 public:
+    // Reports may come from any thread; the store hops them to its own. The problem is
+    // `none` unless the status has stayed `starting` for a reason worth telling.
+    using StateChanged = std::function<void(BluetoothStatus, BluetoothProblem)>;
+
     virtual ~Scanner() = default;
-    // Status reports may come from any thread; the store hops them to its own.
-    virtual void start(SightingBuffer& buffer, std::function<void(BluetoothStatus)> statusChanged) = 0;
+    // The scanner shares the buffer, so it stays valid for as long as the scanner may
+    // append to it. Without a buffer the scanner only looks: it reads the state and
+    // the paired devices, and starts no discovery.
+    virtual void start(std::shared_ptr<SightingBuffer> buffer, StateChanged stateChanged) = 0;
     // The paired devices as sightings, or nothing when they cannot be read now.
     virtual std::optional<std::vector<Sighting>> pairedDevices() { return std::nullopt; }
 };

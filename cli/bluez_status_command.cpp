@@ -28,10 +28,9 @@ int runBluezStatus(const Command& command, std::span<const std::string_view> arg
     char* argv[] = {program, nullptr};
     QCoreApplication app(argc, argv);
 
-    // Only looks: no discovery is started on the user's adapter.
-    BluezScanner scanner(BluezScanner::Options{QString(), false});
-    SightingBuffer buffer;
-    scanner.start(buffer, [](BluetoothStatus) {});
+    // Only looks: without a buffer no discovery is started on the user's adapter.
+    BluezScanner scanner;
+    scanner.start(nullptr, [](BluetoothStatus, BluetoothProblem) {});
     QDeadlineTimer deadline(settleMilliseconds);
     while (!scanner.settled() && !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -96,9 +96,13 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
     QCoreApplication app(argc, argv);
     const LaunchSettings settings(launchArguments);
     DeviceStore store(settings, Calendar::current());
-    // The radio when no replay is configured; the store never makes one for a replay.
-    if (!settings.text(QStringLiteral("replayPath")))
-        store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
+    // The radio, or only the paired devices during a replay.
+    store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
+    QObject::connect(&store, &DeviceStore::statusChanged, [&store, told = BluetoothProblem::none]() mutable {
+        if (store.problem() == told) return;
+        told = store.problem();
+        if (told != BluetoothProblem::none) std::cerr << "quillmote-cli: " << problemLine(told) << '\n';
+    });
     // Once a second, after that second's activity step, so `aroundNow` is the second's own.
     QObject::connect(&store, &DeviceStore::secondPassed, [&store, withRows] {
         std::cout << publishLine(store, withRows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)

@@ -1,11 +1,15 @@
 #include "ui/bluetooth_state_view.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace quillmote {
@@ -42,7 +46,22 @@ StatusLook lookOf(BluetoothStatus status) {
     return {"", QStyle::SP_BrowserReload, "", "", false};
 }
 
+// The title and advice are defined once in app/ (string literals, so data() ends in
+// a null); the programs also write them to standard error.
+StatusLook lookOf(BluetoothProblem problem) {
+    return {"dialog-warning", QStyle::SP_MessageBoxWarning, problemTitle(problem).data(), problemAdvice(problem).data(),
+            false};
+}
+
 }  // namespace
+
+QString demoCapturePath() {
+    const QString name = QStringLiteral("quillmote/demo-capture.json");
+    // bin/../share when installed; the build tree copies it to the same place beside ui/.
+    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/") + name);
+    if (QFileInfo::exists(besideProgram)) return QDir::cleanPath(besideProgram);
+    return QStandardPaths::locate(QStandardPaths::GenericDataLocation, name);
+}
 
 QStringList bluetoothSettingsCommand() {
     // GNOME, KDE Plasma 5, then the desktop-neutral Blueman.
@@ -59,13 +78,18 @@ QStringList bluetoothSettingsCommand() {
     return {};
 }
 
-BluetoothStateView::BluetoothStateView(QWidget* parent)
+BluetoothStateView::BluetoothStateView(QWidget* parent, QString demoCapture)
     : QWidget(parent),
+      demoCapture_(std::move(demoCapture)),
+      launch_([](const QString& program, const QStringList& arguments) {
+          return QProcess::startDetached(program, arguments);
+      }),
       spinner_(new QProgressBar(this)),
       symbol_(new QLabel(this)),
       title_(new QLabel(this)),
       message_(new QLabel(this)),
-      settingsButton_(new QPushButton(QStringLiteral("Open Bluetooth settings"), this)) {
+      settingsButton_(new QPushButton(QStringLiteral("Open Bluetooth settings"), this)),
+      demoButton_(new QPushButton(QStringLiteral("Open the demo room"), this)) {
     spinner_->setRange(0, 0);  // busy, no amount
     spinner_->setTextVisible(false);
     spinner_->setMaximumWidth(160);
@@ -77,27 +101,44 @@ BluetoothStateView::BluetoothStateView(QWidget* parent)
         label->setAlignment(Qt::AlignCenter);
         label->setTextFormat(Qt::PlainText);
     }
+    message_->setObjectName(QStringLiteral("message"));
+    title_->setWordWrap(true);
     message_->setWordWrap(true);
-    message_->setMaximumWidth(460);
     connect(settingsButton_, &QPushButton::clicked, this, [] {
         const QStringList command = bluetoothSettingsCommand();
         if (!command.isEmpty()) QProcess::startDetached(command.front(), command.mid(1));
     });
+    connect(demoButton_, &QPushButton::clicked, this, &BluetoothStateView::startDemo);
 
+    // The wrapped texts fill a column of their own width: a label placed with an
+    // alignment gets its one-line size hint and loses its other lines.
+    auto* column = new QVBoxLayout;
+    column->setSpacing(12);
+    column->addWidget(spinner_, 0, Qt::AlignHCenter);
+    column->addWidget(symbol_, 0, Qt::AlignHCenter);
+    column->addWidget(title_);
+    column->addWidget(message_);
+    column->addWidget(settingsButton_, 0, Qt::AlignHCenter);
+    column->addWidget(demoButton_, 0, Qt::AlignHCenter);
+    auto* columnBox = new QWidget(this);
+    columnBox->setLayout(column);
+    columnBox->setMaximumWidth(460);
+    columnBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // Centred across: the column takes its width first (up to 460), the rest is split
+    // evenly on both sides.
+    auto* across = new QHBoxLayout;
+    across->addStretch(1);
+    across->addWidget(columnBox, 20);
+    across->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addStretch();
-    layout->addWidget(spinner_, 0, Qt::AlignHCenter);
-    layout->addWidget(symbol_, 0, Qt::AlignHCenter);
-    layout->addWidget(title_, 0, Qt::AlignHCenter);
-    layout->addWidget(message_, 0, Qt::AlignHCenter);
-    layout->addWidget(settingsButton_, 0, Qt::AlignHCenter);
+    layout->addLayout(across);
     layout->addStretch();
-    layout->setSpacing(12);
     setStatus(BluetoothStatus::starting);
 }
 
-void BluetoothStateView::setStatus(BluetoothStatus status) {
-    const StatusLook look = lookOf(status);
+void BluetoothStateView::setStatus(BluetoothStatus status, BluetoothProblem problem) {
+    const StatusLook look = problem == BluetoothProblem::none ? lookOf(status) : lookOf(problem);
     const bool spinning = *look.themeIcon == '\0';
     spinner_->setVisible(spinning);
     symbol_->setVisible(!spinning);
@@ -110,10 +151,22 @@ void BluetoothStateView::setStatus(BluetoothStatus status) {
     message_->setText(QString::fromUtf8(look.message));
     message_->setVisible(*look.message != '\0');
     settingsButton_->setVisible(look.settings && !bluetoothSettingsCommand().isEmpty());
+    // Someone who cannot listen here has nothing else to look at.
+    const bool cannotListen = problem != BluetoothProblem::none || status == BluetoothStatus::unsupported;
+    demoButton_->setVisible(cannotListen && !demoCapture_.isEmpty());
+}
+
+void BluetoothStateView::startDemo() {
+    // The same settings again, replaying the demo room instead of listening; a later
+    // "-replayPath" wins over an earlier one.
+    const QStringList arguments =
+        QCoreApplication::arguments().mid(1) + QStringList{QStringLiteral("-replayPath"), demoCapture_};
+    if (launch_(QCoreApplication::applicationFilePath(), arguments)) window()->close();
 }
 
 QString BluetoothStateView::title() const { return title_->text(); }
 QString BluetoothStateView::message() const { return message_->text(); }
 bool BluetoothStateView::offersSettings() const { return !settingsButton_->isHidden(); }
+bool BluetoothStateView::offersDemo() const { return !demoButton_->isHidden(); }
 
 }  // namespace quillmote

@@ -18,8 +18,13 @@ int main(int argc, char** argv) {
     using namespace quillmote;
     const LaunchSettings settings(QApplication::arguments().mid(1));
     DeviceStore store(settings, Calendar::current());
-    // The radio, used when no replay is configured.
+    // The radio, or only the paired devices during a replay.
     store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });
+    QObject::connect(&store, &DeviceStore::statusChanged, [&store, told = BluetoothProblem::none]() mutable {
+        if (store.problem() == told) return;
+        told = store.problem();
+        if (told != BluetoothProblem::none) std::cerr << "quillmote: " << problemLine(told) << '\n';
+    });
     MainWindow window(store);
     window.show();
     try {

@@ -323,7 +323,7 @@ void MainWindow::refreshDetail() {
 
 void MainWindow::refreshContent() {
     const BluetoothStatus status = store_.status();
-    stateView_->setStatus(status);
+    stateView_->setStatus(status, store_.problem());
     contentStack_->setCurrentIndex(status == BluetoothStatus::ready ? 1 : 0);
 }
 

@@ -56,9 +56,9 @@ std::map<std::string, double> cpuByThread() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 35.0;
-    quillmote::SightingBuffer buffer;
+    auto buffer = std::make_shared<quillmote::SightingBuffer>();
     quillmote::BluezScanner scanner;
-    scanner.start(buffer, [](quillmote::BluetoothStatus status) {
+    scanner.start(buffer, [](quillmote::BluetoothStatus status, quillmote::BluetoothProblem) {
         std::fprintf(stderr, "status %s\n", std::string(quillmote::name(status)).c_str());
     });
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     std::size_t total = 0;
     QTimer drain;
     QObject::connect(&drain, &QTimer::timeout, [&] {
-        buffer.drain(drained);
+        buffer->drain(drained);
         total += drained.size();
     });
     drain.start(125);
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     const std::uint64_t countAtStart = scanner.sightingCount();
     QTimer::singleShot(static_cast<int>(seconds * 1000), &app, &QCoreApplication::quit);
     app.exec();
-    buffer.drain(drained);
+    buffer->drain(drained);
     total += drained.size();
 
     const double cpu = cpuSeconds() - cpuAtStart;

@@ -61,7 +61,13 @@ void StoreEngine::refreshPaired() {
     std::set<std::string> present;
     for (const auto& sighting : *paired) present.insert(sighting.deviceKey);
     table_.absorb(std::move(*paired));
-    table_.keepPaired(present);
+    // Only rows the reader listed before can have been unpaired: paired rows replayed
+    // from a capture are the capture's.
+    std::set<std::string> keep = present;
+    for (const auto& [key, row] : table_.records())
+        if (row.source == SightingSource::paired && !listedPaired_.contains(key)) keep.insert(key);
+    table_.keepPaired(keep);
+    listedPaired_ = std::move(present);
 }
 
 }  // namespace quillmote

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <vector>
 
@@ -71,6 +72,7 @@ private:
         Instant after;
     };
     std::optional<PendingStep> pendingStep_;
+    std::set<std::string> listedPaired_;  // the keys the last paired read listed
 
     void refreshPaired();
 };

@@ -28,9 +28,11 @@ TEST(ClickSynth, StartsOnlyForPositiveRatesWhileStoppedAndStopsOnlyAtZero) {
     EXPECT_EQ(synth.rate(), 5);
     const bool started = synth.isRunning();
 
-    // Running: no new attempt. Stopped after a failure: the next positive rate tries again.
+    // Running: no new attempt. Without a device the next positive rate tries again at
+    // once, which costs nothing; a device that failed to open waits for the backoff.
+    const bool triesAtOnce = started || Pa_GetDefaultOutputDevice() == paNoDevice;
     synth.setRate(20);
-    EXPECT_EQ(synth.startAttempts(), started ? 1 : 2);
+    EXPECT_EQ(synth.startAttempts(), triesAtOnce && !started ? 2 : 1);
     int attempts = synth.startAttempts();
 
     // A negative rate neither starts nor stops.
@@ -45,9 +47,29 @@ TEST(ClickSynth, StartsOnlyForPositiveRatesWhileStoppedAndStopsOnlyAtZero) {
     EXPECT_EQ(synth.startAttempts(), attempts);
 
     synth.setRate(0.5);
-    EXPECT_EQ(synth.startAttempts(), attempts + 1);
+    EXPECT_EQ(synth.startAttempts(), attempts + (triesAtOnce ? 1 : 0));
     synth.setRate(0);
     EXPECT_FALSE(synth.isRunning());
+}
+
+// A busy output is tried again 1 s after the first failure, then after 2, 4, … up to
+// 30 s between tries; a success starts over.
+TEST(StartBackoff, SpacesTriesAfterFailuresAndStartsOverOnSuccess) {
+    using namespace std::chrono_literals;
+    StartBackoff backoff;
+    auto now = StartBackoff::Clock::time_point{} + 1h;
+    EXPECT_TRUE(backoff.mayTry(now));
+    for (auto wait : {1s, 2s, 4s, 8s, 16s, 30s, 30s}) {
+        backoff.failed(now);
+        EXPECT_FALSE(backoff.mayTry(now + wait - 1ms)) << wait.count();
+        EXPECT_TRUE(backoff.mayTry(now + wait)) << wait.count();
+        now += wait;
+    }
+    backoff.succeeded();
+    EXPECT_TRUE(backoff.mayTry(now));
+    backoff.failed(now);
+    EXPECT_FALSE(backoff.mayTry(now + 999ms));
+    EXPECT_TRUE(backoff.mayTry(now + 1s));
 }
 
 TEST(ClickSynth, WithoutAnOutputDeviceFailsQuietlyAndKeepsTrying) {

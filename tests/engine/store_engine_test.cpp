@@ -31,10 +31,13 @@ TEST(StoreEngine, DrainsEveryTickAndRefreshesOnceASecond) {
     EXPECT_EQ(publishedAt, (std::vector<std::uint64_t>{0, 8, 16}));  // tick 0 included
     EXPECT_TRUE(engine.table().record("aa-bb"));
 
-    // A device no longer paired leaves at the next refresh.
+    // A device no longer paired leaves at the next refresh; a paired row replayed from a
+    // capture, which the reader never listed, stays.
+    buffer.append(test::paired("cc-dd", 2.9));
     pairedNow.clear();
     engine.tick(24, at(3));
     EXPECT_FALSE(engine.table().record("aa-bb"));
+    EXPECT_TRUE(engine.table().record("cc-dd"));
 }
 
 TEST(StoreEngine, TidiesSilentRowsEveryTenMinutesOfTicksButNeverAtTickZero) {

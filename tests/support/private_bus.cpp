@@ -43,7 +43,7 @@ const char* busConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
+  <listen>%1</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -55,13 +55,13 @@ const char* busConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus
 
 }  // namespace
 
-PrivateBus::PrivateBus() {
+PrivateBus::PrivateBus(const QString& listen) {
     if (!configDir_.isValid()) {
         error_ = QStringLiteral("cannot create a temporary folder for the bus configuration");
         return;
     }
     QFile config(configDir_.filePath(QStringLiteral("bus.conf")));
-    if (!config.open(QIODevice::WriteOnly) || config.write(busConfig) < 0) {
+    if (!config.open(QIODevice::WriteOnly) || config.write(QString::fromLatin1(busConfig).arg(listen).toUtf8()) < 0) {
         error_ = QStringLiteral("cannot write the bus configuration");
         return;
     }

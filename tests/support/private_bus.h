@@ -28,7 +28,8 @@ void stopProcess(QProcess& process);
 // it. It serves as both the session and the system bus of the peers it starts.
 class PrivateBus {
 public:
-    PrivateBus();
+    // `listen`: a D-Bus server address, for a bus at a path chosen beforehand.
+    explicit PrivateBus(const QString& listen = QStringLiteral("unix:tmpdir=/tmp"));
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
