@@ -61,14 +61,21 @@ void SurgeNotifier::post(const SurgeEvent& event) {
     call << QStringLiteral("Quillmote") << quint32(0) << QString() << QString::fromUtf8(title) << body(event)
          << QStringList() << hints << qint32(-1);
 
-    QDBusPendingCall pending = bus_.asyncCall(call);
-    if (pending.isFinished())
-        return;  // failed at once (no bus); a watcher would wait forever
-    auto* watcher = new QDBusPendingCallWatcher(pending, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, id = event.id](QDBusPendingCallWatcher* w) {
-        QDBusPendingReply<quint32> reply = *w;
+    const auto keepId = [this, id = event.id](const QDBusPendingCall& done) {
+        QDBusPendingReply<quint32> reply = done;
         if (!reply.isError())
             notificationIds_[id] = reply.value();
+    };
+    QDBusPendingCall pending = bus_.asyncCall(call);
+    // Finished already: failed at once (no bus), or answered before we looked, since
+    // replies are read on QtDBus's own thread.
+    if (pending.isFinished()) {
+        keepId(pending);
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(pending, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [keepId](QDBusPendingCallWatcher* w) {
+        keepId(*w);
         w->deleteLater();
     });
 }
