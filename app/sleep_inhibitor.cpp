@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QMetaObject>
 
 namespace quillmote {
 namespace {
@@ -21,17 +22,25 @@ SleepInhibitor::SleepInhibitor(QDBusConnection bus, QObject* parent) : QObject(p
          << QStringLiteral("block");
     // Asynchronous so start-up never waits on logind; any error just means no lock.
     QDBusPendingCall pending = bus.asyncCall(call, inhibitTimeoutMs);
-    if (pending.isFinished())
-        return;  // failed at once: no system bus
+    // Finished already: failed at once (no system bus), or answered before we looked,
+    // since replies are read on QtDBus's own thread. `held` still comes from the loop.
+    if (pending.isFinished()) {
+        QMetaObject::invokeMethod(this, [this, pending] { keep(pending); }, Qt::QueuedConnection);
+        return;
+    }
     auto* watcher = new QDBusPendingCallWatcher(pending, this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        QDBusPendingReply<QDBusUnixFileDescriptor> reply = *w;
-        if (!reply.isError() && reply.value().isValid()) {
-            lock_ = reply.value();
-            emit held();
-        }
+        keep(*w);
         w->deleteLater();
     });
+}
+
+void SleepInhibitor::keep(const QDBusPendingCall& done) {
+    QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
+    if (!reply.isError() && reply.value().isValid()) {
+        lock_ = reply.value();
+        emit held();
+    }
 }
 
 }  // namespace quillmote

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
@@ -23,6 +24,8 @@ signals:
 
 private:
     QDBusUnixFileDescriptor lock_;
+
+    void keep(const QDBusPendingCall& done);
 };
 
 }  // namespace quillmote
