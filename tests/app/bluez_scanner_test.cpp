@@ -163,6 +163,19 @@ protected:
                               arguments);
     }
 
+    // The bluez5 template's adapter hci0, and devices on it.
+    void addAdapter() {
+        call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"),
+             {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    }
+    void addDevice(const QString& address, const QString& name) {
+        call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"), {QStringLiteral("hci0"), address, name});
+    }
+    void pairDevice(const QString& address, const QString& classOfDevice) {
+        call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
+             {QStringLiteral("hci0"), address, classOfDevice});
+    }
+
     bool waitForStatus(BluetoothStatus status) {
         return waitUntil([&] { return scanner->status() == status; });
     }
@@ -193,7 +206,7 @@ TEST_F(BluezScannerTest, AnAdapterThatPowersOnBecomesReadyAndDiscoversWithTheFil
     EXPECT_EQ(scanner->status(), BluetoothStatus::unsupported);
     EXPECT_EQ(scanner->adapter(), std::nullopt);
 
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
     auto adapter = scanner->adapter();
     ASSERT_TRUE(adapter.has_value());
@@ -244,14 +257,13 @@ TEST_F(BluezScannerTest, AnAdapterThatPowersOnBecomesReadyAndDiscoversWithTheFil
 }
 
 TEST_F(BluezScannerTest, AdvertisementSignalsAreSightingsAndDaemonStateIsNot) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     startScanner();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
 
     // InterfacesAdded: the mock's initial ManufacturerData and ServiceData have the
     // wrong type (aa{qv}, aa{sv}) and are dropped, field by field.
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon")});
+    addDevice(QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon"));
     ASSERT_TRUE(hear(1));
     ASSERT_EQ(heard.size(), 1u);
     Sighting first = heard[0];
@@ -274,8 +286,7 @@ TEST_F(BluezScannerTest, AdvertisementSignalsAreSightingsAndDaemonStateIsNot) {
 
     // Pairing, connecting, renaming and trusting are bluetoothd's chatter, not packets
     // heard: no sighting, but the paired row follows them.
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("2360324")});
+    pairDevice(QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("2360324"));
     call(beaconPath, QStringLiteral("org.freedesktop.DBus.Mock.UpdateProperties"),
          {QStringLiteral("org.bluez.Device1"), QStringLiteral("{'Connected': <true>, 'Alias': <'Kitchen'>, "
                                                               "'Trusted': <true>, 'ServicesResolved': <true>}")});
@@ -339,9 +350,8 @@ TEST_F(BluezScannerTest, AdvertisementSignalsAreSightingsAndDaemonStateIsNot) {
 }
 
 TEST_F(BluezScannerTest, ValuesOfTheWrongTypeAreDroppedFieldByField) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon")});
+    addAdapter();
+    addDevice(QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon"));
     startScanner();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
 
@@ -393,17 +403,15 @@ TEST_F(BluezScannerTest, ValuesOfTheWrongTypeAreDroppedFieldByField) {
 }
 
 TEST_F(BluezScannerTest, PairedDevicesWithBatteryAndClass) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     startScanner();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
     auto none = scanner->pairedDevices();
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->empty());
 
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324")});
+    addDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones"));
+    pairDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324"));
     call(headphonesPath, QStringLiteral("org.freedesktop.DBus.Mock.UpdateProperties"),
          {QStringLiteral("org.bluez.Device1"), QStringLiteral("{'Connected': <true>, 'RSSI': <int16 -50>}")});
     call(headphonesPath, QStringLiteral("org.freedesktop.DBus.Mock.AddProperties"),
@@ -448,7 +456,7 @@ TEST_F(BluezScannerTest, PairedDevicesWithBatteryAndClass) {
 
 // The store as the window and `run` use it: the radio's rows, paired ones included.
 TEST_F(BluezScannerTest, TheStoreListsWhatTheScannerHears) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     test::TempDir dir;
     const LaunchSettings settings(
         QStringList{"-historyPath", QString::fromStdString((dir.path() / "history").string())},
@@ -460,15 +468,12 @@ TEST_F(BluezScannerTest, TheStoreListsWhatTheScannerHears) {
     store.start();
     ASSERT_TRUE(waitUntil([&] { return store.status() == BluetoothStatus::ready; }));
 
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon")});
+    addDevice(QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon"));
     call(QStringLiteral("/org/bluez/hci0/dev_C0_FF_EE_00_00_01"), QStringLiteral("org.freedesktop.DBus.Properties.Set"),
          {QStringLiteral("org.bluez.Device1"), QStringLiteral("ManufacturerData"),
           QStringLiteral("<{uint16 0x004c: <[byte 0x02, 0x15, 0xaa]>}>")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324")});
+    addDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones"));
+    pairDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324"));
     call(headphonesPath, QStringLiteral("org.freedesktop.DBus.Mock.AddProperties"),
          {QStringLiteral("org.bluez.Battery1"), QStringLiteral("{'Percentage': <byte 64>}")});
     call(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Mock.EmitSignal"),
@@ -494,11 +499,9 @@ TEST_F(BluezScannerTest, TheStoreListsWhatTheScannerHears) {
 }
 
 TEST_F(BluezScannerTest, SurvivesBluetoothdLeavingAndComingBack) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("7936")});
+    addAdapter();
+    addDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones"));
+    pairDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("7936"));
     startScanner();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
     // Devices already known when the scanner starts are read from the object tree, not heard.
@@ -512,19 +515,18 @@ TEST_F(BluezScannerTest, SurvivesBluetoothdLeavingAndComingBack) {
 
     startMock(QStringLiteral("bluez5"), bluez, true);
     ASSERT_TRUE(waitForStatus(BluetoothStatus::unsupported));
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     ASSERT_TRUE(waitForStatus(BluetoothStatus::ready));
     // The new bluetoothd knows nothing of the old discovery session: it is started again.
     ASSERT_TRUE(waitUntil([&] { return adapterCalls().size() >= 2; }));
     EXPECT_EQ(adapterCalls()[1].method, QStringLiteral("StartDiscovery"));
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon")});
+    addDevice(QStringLiteral("C0:FF:EE:00:00:01"), QStringLiteral("Beacon"));
     ASSERT_TRUE(hear(1));
     EXPECT_EQ(heard.at(0).deviceKey, "C0:FF:EE:00:00:01");
 }
 
 TEST_F(BluezScannerTest, ADiscoveryRefusedForAccessIsNotAllowed) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
+    addAdapter();
     call(adapterPath, QStringLiteral("org.freedesktop.DBus.Mock.AddMethod"),
          {QStringLiteral("org.bluez.Adapter1"), QStringLiteral("StartDiscovery"), QString(), QString(),
           QStringLiteral("raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.AccessDenied')")});
@@ -545,11 +547,9 @@ const QDBusConnection noBus(QStringLiteral("quillmote-store-no-bus"));
 // discovery; what BlueZ hears meanwhile is not mixed into the replay, and the
 // capture's own paired row is left alone.
 TEST_F(BluezScannerTest, AReplayReadsThePairedDevicesAndHearsNothing) {
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("My PC")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.AddDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones")});
-    call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock.PairDevice"),
-         {QStringLiteral("hci0"), QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324")});
+    addAdapter();
+    addDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("Headphones"));
+    pairDevice(QStringLiteral("00:11:22:33:44:55"), QStringLiteral("2360324"));
     test::TempDir dir;
     const LaunchSettings settings =
         settingsIn(dir, {"-replayPath", QStringLiteral(QUILLMOTE_TEST_DATA "/sample-capture.json")});

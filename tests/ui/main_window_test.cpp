@@ -36,6 +36,17 @@ namespace {
 using test::ReplayStore;
 using test::waitFor;
 
+// A window over a replayed capture, shown at its default size, its store started.
+struct ShownWindow {
+    ReplayStore replay;
+    MainWindow window;
+
+    explicit ShownWindow(const std::string& capture) : replay(capture), window(replay.store) {
+        window.show();
+        replay.store.start();
+    }
+};
+
 Instant wallNow() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
 
 QStringList column(const DeviceListModel& model, int column) {
@@ -59,10 +70,8 @@ void clickHeader(MainWindow& window, int column) {
 }
 
 TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
-    ReplayStore replay("sample-capture.json");
-    MainWindow window(replay.store);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("sample-capture.json");
+    auto& [replay, window] = shown;
     DeviceListModel& model = *window.deviceModel();
     ASSERT_TRUE(waitFor([&] { return model.rowCount() == 4; }));
     EXPECT_FALSE(window.showsListeningPanel());
@@ -130,11 +139,8 @@ TEST(MainWindow, ListsSortsSearchesAndHidesOverAReplay) {
 }
 
 TEST(MainWindow, SelectionAndScrollSurvivePublishes) {
-    ReplayStore replay("busy-capture.json");
-    MainWindow window(replay.store);
-    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("busy-capture.json");
+    auto& [replay, window] = shown;
     DeviceListModel& model = *window.deviceModel();
     ASSERT_TRUE(waitFor([&] { return model.rowCount() >= 200; }));
     QTableView& table = *window.deviceTable();
@@ -162,10 +168,8 @@ TEST(MainWindow, SelectionAndScrollSurvivePublishes) {
 }
 
 TEST(MainWindow, SilentRowsFadeAndClearSilentRemovesOnlyThem) {
-    ReplayStore replay("sample-capture.json");
-    MainWindow window(replay.store);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("sample-capture.json");
+    auto& [replay, window] = shown;
     DeviceListModel& model = *window.deviceModel();
     ASSERT_TRUE(waitFor([&] { return model.rowCount() == 4; }));
     EXPECT_FALSE(window.clearSilentButton()->isEnabled());
@@ -230,11 +234,8 @@ int standingOut(const QImage& area) {
 // the detail cuts a long name with "…" rather than mid-letter.
 TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
     test::TempDir dir;
-    ReplayStore replay(writeRoomCapture(dir));
-    MainWindow window(replay.store);
-    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.show();
-    replay.store.start();
+    ShownWindow shown(writeRoomCapture(dir));
+    auto& [replay, window] = shown;
     DeviceListModel& model = *window.deviceModel();
     ASSERT_TRUE(waitFor([&] { return model.rowCount() == 3 && model.rows()[*model.rowOf("AA:00:00:00:00:01")].rssi(); }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -261,11 +262,8 @@ TEST(MainWindow, ASelectedLongNamedRowReadsWell) {
 // The name keeps its minimum width however wide the other columns are dragged; the
 // list then scrolls sideways, and the name fills the room again once there is some.
 TEST(MainWindow, NameColumnKeepsItsMinimumWidth) {
-    ReplayStore replay("sample-capture.json");
-    MainWindow window(replay.store);
-    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("sample-capture.json");
+    auto& [replay, window] = shown;
     ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowCount() == 4; }));
     QTableView& table = *window.deviceTable();
     QHeaderView& header = *table.horizontalHeader();
@@ -284,11 +282,8 @@ TEST(MainWindow, NameColumnKeepsItsMinimumWidth) {
 // The keyboard's menu key opens the row menu at the selected row and acts on it,
 // whatever row lies under the middle of the list.
 TEST(MainWindow, KeyboardContextMenuActsOnTheSelectedRow) {
-    ReplayStore replay("busy-capture.json");
-    MainWindow window(replay.store);
-    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("busy-capture.json");
+    auto& [replay, window] = shown;
     DeviceListModel& model = *window.deviceModel();
     ASSERT_TRUE(waitFor([&] { return model.rowCount() >= 50; }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -321,10 +316,8 @@ TEST(MainWindow, KeyboardContextMenuActsOnTheSelectedRow) {
 
 // The menu bar holds the usual menus; each key is bound once, through its action.
 TEST(MainWindow, MenuBarAndItsKeys) {
-    ReplayStore replay("sample-capture.json");
-    MainWindow window(replay.store);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("sample-capture.json");
+    auto& [replay, window] = shown;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     std::map<QString, QStringList> menus;
     std::map<QString, QKeySequence> keys;
@@ -365,11 +358,8 @@ TEST(MainWindow, MenuBarAndItsKeys) {
 
 // The empty detail panel's sentence shows every line it wraps to at the default size.
 TEST(MainWindow, EmptyDetailShowsItsWholeSentence) {
-    ReplayStore replay("sample-capture.json");
-    MainWindow window(replay.store);
-    window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("sample-capture.json");
+    auto& [replay, window] = shown;
     ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowCount() == 4; }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QLabel* sentence = nullptr;
@@ -440,10 +430,8 @@ TEST(MainWindow, BluetoothStatesAndTheFindSheet) {
     EXPECT_EQ(view.title(), "Bluetooth is restarting…");
 
     // Double-clicking a row opens the find sheet; Escape ends the session.
-    ReplayStore replay("find-capture.json");
-    MainWindow window(replay.store);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("find-capture.json");
+    auto& [replay, window] = shown;
     ASSERT_TRUE(waitFor([&] { return window.deviceModel()->rowOf("AA:00:00:00:00:01").has_value() &&
                                      window.deviceModel()->rows()[*window.deviceModel()->rowOf("AA:00:00:00:00:01")]
                                          .rssi(); }));
@@ -484,10 +472,8 @@ namespace {
 
 // Closing the window ends the program, also while a find sheet is open over it.
 TEST(MainWindow, ClosingTheWindowEndsTheApplication) {
-    test::ReplayStore replay("find-capture.json");
-    MainWindow window(replay.store);
-    window.show();
-    replay.store.start();
+    ShownWindow shown("find-capture.json");
+    auto& [replay, window] = shown;
     ASSERT_TRUE(test::waitFor([&] { return replay.store.table().record("AA:00:00:00:00:01") != nullptr; }));
     replay.store.startFinding("AA:00:00:00:00:01");
     ASSERT_TRUE(test::waitFor([&] { return window.findSheet() && window.findSheet()->isVisible(); }));
