@@ -15,6 +15,14 @@ run() {
     echo $? >"$work/status"
 }
 status() { cat "$work/status"; }
+# expect STATUS TEXT ARGS...: a failure with that status, TEXT on stderr and nothing on stdout.
+expect() {
+    local want=$1 text=$2
+    shift 2
+    run "$@"
+    [ "$(status)" = "$want" ] && grep -qF -- "$text" "$work/err" && [ ! -s "$work/out" ] ||
+        fail "$*: status $(status), expected $want with '$text': $(cat "$work/err")"
+}
 
 # A capture prints normalised and is stable when read back.
 run fixture "$data/sample-capture.json"
@@ -31,12 +39,8 @@ cmp -s "$work/out" "$work/normal.json" || fail "re-encoding a normalised capture
 bad() {
     local name=$1 contents=$2 reason=$3
     printf '%s' "$contents" >"$work/$name"
-    run fixture "$work/$name"
-    [ "$(status)" = 1 ] || fail "$name: status $(status), expected 1"
-    [ -s "$work/out" ] && fail "$name: something reached stdout"
-    [ "$(wc -l <"$work/err")" = 1 ] || fail "$name: stderr is not one line: $(cat "$work/err")"
-    grep -qF "$work/$name" "$work/err" || fail "$name: stderr does not name the file"
-    grep -qF -- "$reason" "$work/err" || fail "$name: stderr lacks '$reason': $(cat "$work/err")"
+    expect 1 "$reason" fixture "$work/$name"
+    [ "$(wc -l <"$work/err")" = 1 ] && grep -qF "$work/$name" "$work/err" || fail "$name: not one line naming the file"
 }
 ad='"advertisement": {"serviceData": {}, "serviceUUIDs": [], "overflowServiceUUIDs": [], "solicitedServiceUUIDs": [], "otherFields": {}}'
 bad date.json "[{\"source\": \"LE\", \"deviceKey\": \"K\", \"time\": \"1 March\", $ad}]" "Not an ISO 8601 date: 1 March"
@@ -46,8 +50,7 @@ bad object.json '{"sightings": []}' "not a JSON array"
 bad syntax.json '[{"source": ' "not valid JSON"
 # What the file says is echoed with its control characters escaped, on one line.
 bad control.json "[{\"source\": \"LE\", \"deviceKey\": \"K\", \"time\": \"x\\ny\\u001b[2J\", $ad}]" 'Not an ISO 8601 date: x\ny\x1B[2J'
-run fixture "$work/absent.json"
-[ "$(status)" = 1 ] && grep -qF "$work/absent.json: No such file or directory" "$work/err" || fail "missing file: $(cat "$work/err")"
+expect 1 "$work/absent.json: No such file or directory" fixture "$work/absent.json"
 
 # identify: one entry per key in order of first appearance.
 py=/usr/bin/python3
@@ -87,10 +90,8 @@ PY
 run table "$data/rotation-capture.json" --seconds 0
 $py -c 'import json,sys; t=json.load(open(sys.argv[1])); assert t["endedAt"]=="2026-03-01T14:00:00.000Z" and len(t["rows"])==1, t' "$work/out" ||
     fail "table --seconds 0"
-run table "$data/rotation-capture.json" --seconds soon
-[ "$(status)" = 2 ] && grep -q -- "--seconds needs" "$work/err" || fail "table --seconds soon exited $(status)"
-run table "$work/absent.json"
-[ "$(status)" = 1 ] && [ ! -s "$work/out" ] || fail "table of a missing file"
+expect 2 "--seconds needs" table "$data/rotation-capture.json" --seconds soon
+expect 1 "No such file or directory" table "$work/absent.json"
 
 # activity: the first minute of listening never counts; then every second does.
 run activity "$data/rotation-capture.json" --minutes 3
@@ -100,8 +101,7 @@ expected="minute_utc,observed_s,around,passing,arrived,left,moved
 1772373660,60,2.00,0,0,0,0
 1772373720,60,2.00,0,0,0,0"
 [ "$(cat "$work/out")" = "$expected" ] || fail "activity output: $(cat "$work/out")"
-run activity "$data/rotation-capture.json"
-[ "$(status)" = 2 ] && grep -q -- "--minutes" "$work/err" || fail "activity without --minutes"
+expect 2 "--minutes" activity "$data/rotation-capture.json"
 
 # find: the tag changes address; the session follows it and says from where.
 run find "$data/find-capture.json" --key AA:00:00:00:00:01 --seconds 13
@@ -122,8 +122,7 @@ PY
 run find "$data/rotation-capture.json" --key 5A:6B:7C:8D:9E:02 --seconds 30
 [ "$(status)" = 0 ] && [ "$(tail -n 1 "$work/out" | $py -c 'import json,sys; print(json.load(sys.stdin)["targetKey"])')" = 11:22:33:44:55:01 ] ||
     fail "find of a folded address: $(status) $(cat "$work/err") $(tail -n 1 "$work/out")"
-run find "$data/find-capture.json" --key nobody
-[ "$(status)" = 1 ] && grep -q "nobody" "$work/err" && [ ! -s "$work/out" ] || fail "find of an unknown key"
+expect 1 "nobody" find "$data/find-capture.json" --key nobody
 
 # run: the store headless over a replay, one JSON line a second, after that second's count.
 run run -replayPath "$data/rotation-capture.json" -historyPath "$work/history" --rows --duration 2.5
@@ -139,13 +138,10 @@ for line in lines:
     assert line["visible"] <= line["devices"] == len(line["rows"]), line
 assert lines[-1]["devices"] >= 1 and lines[-1]["rows"][0]["source"] == "LE"
 PY
-run run -replayPath "$work/absent.json"
-[ "$(status)" = 1 ] && grep -qF -- "-replayPath $work/absent.json couldn't be read as a capture: No such file or directory" "$work/err" ||
-    fail "run with a missing replay: $(status) $(cat "$work/err")"
-run run --frob
-[ "$(status)" = 2 ] && grep -q "unknown option '--frob'" "$work/err" || fail "run --frob"
-run run --duration 1e999
-[ "$(status)" = 2 ] && grep -q -- "--duration needs" "$work/err" || fail "run --duration 1e999: $(status)"
+expect 1 "-replayPath $work/absent.json couldn't be read as a capture: No such file or directory" \
+    run -replayPath "$work/absent.json"
+expect 2 "unknown option '--frob'" run --frob
+expect 2 "--duration needs" run --duration 1e999
 # A duration past what a timer holds runs on until stopped.
 "$cli" run -replayPath "$data/rotation-capture.json" -historyPath "$work/history" --duration 3000000 >"$work/out" 2>"$work/err" &
 long=$!
@@ -155,12 +151,38 @@ kill -TERM "$long"
 wait "$long" || fail "run --duration 3000000 did not stop cleanly on SIGTERM"
 [ "$(wc -l <"$work/out")" -ge 2 ] || fail "run --duration 3000000 printed $(wc -l <"$work/out") lines"
 
+# private_bus: starts a dbus-daemon of its own, for address and bus_pid.
+private_bus() {
+    { read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+}
+
+# run on a private session bus whose notification server is python-dbusmock's: the
+# sample notification is posted once the history has been read.
+notify_checks() {
+    local address bus_pid mock
+    private_bus || { fail "notify: no private dbus-daemon"; return; }
+    DBUS_SESSION_BUS_ADDRESS=$address /usr/bin/python3 -m dbusmock --template notification_daemon >"$work/notify.log" 2>&1 &
+    mock=$!
+    if DBUS_SESSION_BUS_ADDRESS=$address gdbus wait --session --timeout 10 org.freedesktop.Notifications; then
+        DBUS_SESSION_BUS_ADDRESS=$address run run -replayPath "$data/rotation-capture.json" -historyPath "$work/notify" \
+            -notifySelfTest YES --duration 1.5
+        DBUS_SESSION_BUS_ADDRESS=$address gdbus call --session -d org.freedesktop.Notifications \
+            -o /org/freedesktop/Notifications -m org.freedesktop.DBus.Mock.GetMethodCalls Notify >"$work/calls"
+        [ "$(grep -o "'Unusual Bluetooth crowd'" "$work/calls" | wc -l)" = 1 ] &&
+            grep -qF "'48 devices around (usual 30 at this hour).'" "$work/calls" ||
+            fail "run -notifySelfTest YES: $(status) $(cat "$work/err" "$work/calls")"
+    else
+        fail "notify: the mock never took org.freedesktop.Notifications: $(cat "$work/notify.log")"
+    fi
+    kill "$mock" "$bus_pid" 2>/dev/null
+}
+notify_checks
+
 # bluez-status on a private bus standing in for the system bus, with python-dbusmock's
 # bluez5 template as bluetoothd.
 bluez_status_checks() {
     local address bus_pid mock
-    { read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
-        { fail "bluez-status: no private dbus-daemon"; return; }
+    private_bus || { fail "bluez-status: no private dbus-daemon"; return; }
     export DBUS_SYSTEM_BUS_ADDRESS=$address
     # No bluetoothd on the bus yet.
     run bluez-status
@@ -203,17 +225,12 @@ bluez_status_checks
 # Help and usage errors.
 run --help
 [ "$(status)" = 0 ] && grep -q "fixture FILE" "$work/out" || fail "--help"
-run fixture --help
-[ "$(status)" = 0 ] && grep -q "normalised" "$work/out" || fail "fixture --help"
-run frobnicate
-[ "$(status)" = 2 ] && grep -q "unknown subcommand 'frobnicate'" "$work/err" && grep -q "Subcommands:" "$work/err" || fail "unknown subcommand"
-run fixture --frob "$data/sample-capture.json"
-[ "$(status)" = 2 ] && grep -q "unknown option '--frob'" "$work/err" && grep -q "Usage: quillmote-cli fixture FILE" "$work/err" || fail "unknown option"
-[ -s "$work/out" ] && fail "unknown option wrote to stdout"
-run fixture
-[ "$(status)" = 2 ] || fail "fixture without FILE exited $(status)"
-run
-[ "$(status)" = 2 ] || fail "no subcommand exited $(status)"
+expect 2 "unknown subcommand 'frobnicate'" frobnicate
+grep -q "Subcommands:" "$work/err" || fail "an unknown subcommand does not list the subcommands"
+expect 2 "unknown option '--frob'" fixture --frob "$data/sample-capture.json"
+grep -q "Usage: quillmote-cli fixture FILE" "$work/err" || fail "an unknown option does not show the usage"
+expect 2 "fixture needs exactly one FILE" fixture
+expect 2 "no subcommand given" 
 
 # The shipped demo capture reads back as written, replays as a plausible room, and is
 # exactly what its generator writes, so the two never drift apart.
