@@ -4,6 +4,9 @@
 
 #include <cmath>
 
+#include "core/time/clock_step.h"
+#include "tests/support/sightings.h"
+
 namespace quillmote {
 namespace {
 
@@ -52,14 +55,14 @@ TEST(Instant, RejectsWhatIsNoInstant) {
         EXPECT_FALSE(parseISO8601(text)) << text;
 }
 
-TEST(Instant, SecondArithmeticStaysOnTheMillisecond) {
-    Instant start = sys_days(2026y / March / 1) + 9s + 100ms;
-    Instant later = start + 1150ms;
-    double offset = secondsBetween(start, later);
-    EXPECT_DOUBLE_EQ(offset, 1.15);
-    // k × loop + offset in floating point must land back on the same millisecond.
-    EXPECT_EQ(formatISO8601(addingSeconds(start, 3.0 + offset)), "2026-03-01T00:00:13.250Z");
-    EXPECT_EQ(addingSeconds(start, -0.1), start - 100ms);
+TEST(ClockStep, TellsHowFarTheWallClockJumpedBeyondTheMonotonicOne) {
+    using test::at;
+    ClockStep step;
+    EXPECT_EQ(step.observe(at(0), 100.0), Instant::duration::zero());  // the first reading sets the reference
+    EXPECT_EQ(step.observe(at(0.125), 100.125), Instant::duration::zero());
+    EXPECT_EQ(step.observe(at(0.65), 100.25), Instant::duration::zero());  // drift within the tolerance
+    EXPECT_EQ(step.observe(at(-599.225), 100.375), durationOf(-600));  // set back ten minutes
+    EXPECT_EQ(step.observe(at(600.9), 100.5), durationOf(1200));        // forward twenty, as after a sleep
 }
 
 }  // namespace
