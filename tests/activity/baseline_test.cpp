@@ -55,10 +55,6 @@ TEST(Baseline, WeekdaysAndWeekendsNeverMix) {
     Baseline weekdays(hoursOn({{20, 40}, {21, 40}, {22, 40}}), saturday, newYork);
     EXPECT_EQ(weekdays.usual(saturday), Usual::learning(0));
     EXPECT_EQ(weekdays.usual(newYorkWinter(2024, 2, 23, 9, 30)), Usual::known(40, Basis::sameKindOfDay));
-
-    Baseline weekends(hoursOn({{10, 2}, {11, 4}, {17, 6}}), mondayMorning, newYork);
-    EXPECT_EQ(weekends.usual(mondayMorning), Usual::learning(0));
-    EXPECT_EQ(weekends.usual(newYorkWinter(2024, 2, 25, 9, 30)), Usual::known(4, Basis::sameKindOfDay));
 }
 
 // The usual level at 09:30 on Monday 26 February, asked at 10:30, from the 09:00 hours of
@@ -103,18 +99,6 @@ TEST(Baseline, MedianOfDistinctDays) {
     addHour(minutes, newYorkWinter(2024, 2, 20, 8), 1);
     addHour(minutes, newYorkWinter(2024, 2, 20, 10), 1);
     EXPECT_EQ(Baseline(minutes, mondayMorning, newYork).usual(mondayMorning), Usual::learning(2));
-}
-
-TEST(Baseline, TheRepeatedHourAtAClockChangeIsTwoHours) {
-    // 01:00–02:00 on 3 November happens twice in New York: two entries with hour 1.
-    std::vector<MinuteRecord> minutes;
-    addHour(minutes, utc(2024, 11, 3, 5), 10, 60);
-    addHour(minutes, utc(2024, 11, 3, 6), 20, 60);
-    const auto hours = Baseline(minutes, utc(2024, 11, 5, 12), newYork).hours();
-    ASSERT_EQ(hours.size(), 2u);
-    EXPECT_EQ(hours[0].hour, 1);
-    EXPECT_EQ(hours[1].hour, 1);
-    EXPECT_EQ(hours[0].mean + hours[1].mean, 30);
 }
 
 }  // namespace

@@ -16,13 +16,11 @@ Instant tickTime(std::uint64_t n) { return at(static_cast<double>(n) * 0.125); }
 TEST(StoreEngine, DrainsEveryTickRefreshesOnceASecondAndTidiesEveryTenMinutes) {
     SightingBuffer buffer;
     std::vector<std::uint64_t> publishedAt;
-    std::vector<std::pair<std::size_t, Instant>> samples;
     std::uint64_t current = 0;
     std::optional<std::vector<Sighting>> pairedNow = std::vector{test::paired("aa-bb", 0)};
     StoreEngine::Hooks hooks;
     hooks.pairedDevices = [&] { return pairedNow; };
     hooks.publish = [&] { publishedAt.push_back(current); };
-    hooks.activity = [&](std::span<const DeviceRecord> rows, Instant now) { samples.emplace_back(rows.size(), now); };
     StoreEngine engine(buffer, hooks);
 
     buffer.append(lowEnergy("quiet", -1000));
@@ -32,7 +30,6 @@ TEST(StoreEngine, DrainsEveryTickRefreshesOnceASecondAndTidiesEveryTenMinutes) {
         EXPECT_EQ(engine.table().record("A")->packetCount, static_cast<std::int64_t>(current + 1));
     }
     EXPECT_EQ(publishedAt, (std::vector<std::uint64_t>{0, 8, 16}));  // tick 0 included
-    EXPECT_EQ(samples, (std::vector<std::pair<std::size_t, Instant>>{{3, at(0)}, {3, at(1)}, {3, at(2)}}));
     EXPECT_TRUE(engine.table().record("quiet"));  // silent for 1000 s, but tick 0 never tidies
 
     // Unreadable paired devices leave the paired rows alone.
