@@ -192,6 +192,8 @@ TEST_F(HistoryFolder, FailedWritesAreReportedAndHarmNothing) {
     SurgeEvent broken = surge(2, std::nullopt);
     broken.peakAround = std::nan("");
     EXPECT_TRUE(files.saveSurges({kept, broken}));
+    // Nor can a year of five digits be read back.
+    EXPECT_TRUE(files.saveSurges({kept, surge(3, sys_days(10000y / January / 1))}));
     EXPECT_EQ(readFile(dir.path() / "surges.json"), before);
 
     // A folder where the day file should be.

@@ -60,7 +60,7 @@ TEST(DeviceTable, PacketLogTrimsPerDeviceAndOverall) {
 TEST(DeviceTable, RemovesLowEnergyRowsSilentForLongerThanAsked) {
     DeviceTable table;
     table.absorb(std::vector{lowEnergy("exact", 0), lowEnergy("older", -0.5), test::paired("aa-bb", -1000)});
-    table.removeSilent(at(300), 300);
+    table.removeSilent(at(300), 300);  // exactly 300 s of silence is not longer
     EXPECT_EQ(table.order(), (Keys{"exact", "aa-bb"}));
     EXPECT_EQ(table.packetLog().total(), 1u);
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "core/time/clock_step.h"
 #include "core/time/elapsed_text.h"
@@ -81,7 +80,6 @@ TEST(ElapsedText, NothingOddForTheFirstMomentOrABadClock) {
     // A first sighting stamped slightly in the future (clock steps) reads as now.
     EXPECT_EQ(elapsedText(-3, "en_US"), "0 sec");
     EXPECT_EQ(elapsedText(std::nan(""), "en_US"), "0 sec");
-    EXPECT_FALSE(elapsedText(std::numeric_limits<double>::infinity(), "en_US").empty());
 }
 
 }  // namespace
