@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/decoding/manufacturer_data.h"
+
 namespace quillmote {
 namespace {
 
@@ -14,53 +16,37 @@ ContinuityMessage pairing(std::string_view head, std::size_t length = ProximityP
     return {0x07, value};
 }
 
-TEST(ContinuityKind, ListedTypesReadAsTheirKindOthersAsUnknown) {
-    for (ContinuityKind kind : allContinuityKinds)
-        EXPECT_EQ((ContinuityMessage{static_cast<std::uint8_t>(kind), {}}.kind()), kind);
-    for (std::uint8_t type : {0x00, 0x01, 0x04, 0x11, 0x13, 0xFE, 0xFF})
-        EXPECT_EQ(displayName(ContinuityMessage{type, {}}.kind()), "Unknown") << int(type);
-    EXPECT_EQ(displayName(ContinuityKind::nearbyInfo), "Nearby Info");
-    EXPECT_EQ(displayName(ContinuityKind::tetheringTarget), "Instant Hotspot target");
+TEST(ManufacturerData, SplitsLittleEndianCompanyFromPayload) {
+    EXPECT_EQ(ManufacturerData::from(std::optional(hex("06 00 01 09"))),
+              (ManufacturerData{ManufacturerData::microsoft, {0x01, 0x09}}));
+    EXPECT_EQ(ManufacturerData::from(ByteView(hex("00 4C"))), (ManufacturerData{0x4C00, {}}));
+    EXPECT_FALSE(ManufacturerData::from(std::optional<Bytes>{}));
+    EXPECT_FALSE(ManufacturerData::from(ByteView(hex("4C"))));
+    EXPECT_EQ(ManufacturerData::from(ByteView(hex("4C 00")))->companyName(), "Apple, Inc.");
 }
 
 TEST(AppleContinuity, SplitsInOrderAndStopsAtTheFirstElementThatDoesNotFit) {
-    std::vector<ContinuityMessage> one{{0x10, {0x0B, 0x0C}}};
-    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C")), one);
-    Bytes truncated = hex("10 02 0B 0C 07 19");
-    truncated.resize(truncated.size() + 24, 0x01);
-    EXPECT_EQ(AppleContinuity::messages(truncated), one);
-    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C 12")), one);
-
     std::vector<ContinuityMessage> three{{0x0C, {}}, {0x10, {0x05}}, {0x12, {0x00, 0x01}}};
     EXPECT_EQ(AppleContinuity::messages(hex("0C 00 10 01 05 12 02 00 01")), three);
-    EXPECT_TRUE(AppleContinuity::messages({}).empty());
+    std::vector<ContinuityMessage> one{{0x10, {0x0B, 0x0C}}};
+    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C 07 19 01 01")), one);
+    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C 12")), one);
     EXPECT_TRUE(AppleContinuity::messages(hex("07 FF 00")).empty());
+
+    for (std::uint8_t type : {0x01, 0x11, 0xFF})
+        EXPECT_EQ((ContinuityMessage{type, {}}.kind()), ContinuityKind::unknown) << int(type);
+    EXPECT_EQ((ContinuityMessage{0x12, {}}.kind()), ContinuityKind::findMy);
 }
 
 TEST(ProximityPairing, DecodesModelAndNibbleLevels) {
     auto pods = ProximityPairing::from(pairing("01 0E 20 00 5A F3"));
-    ASSERT_TRUE(pods);
+    EXPECT_EQ(pods, (ProximityPairing{0x0E20, {50, 100}, 30}));
     EXPECT_EQ(pods->modelName(), "AirPods Pro");
-    EXPECT_EQ(pods->budBatteries, (std::array<std::optional<int>, 2>{50, 100}));
-    EXPECT_EQ(pods->caseBattery, 30);
-
     // 10 is the last level and 0 a level; 11 to 15 are not.
-    auto edges = ProximityPairing::from(pairing("01 24 20 00 AB 00", 27));
-    ASSERT_TRUE(edges);
-    EXPECT_EQ(edges->modelName(), "AirPods Pro (2nd gen, USB-C)");
-    EXPECT_EQ(edges->budBatteries, (std::array<std::optional<int>, 2>{100, std::nullopt}));
-    EXPECT_EQ(edges->caseBattery, 0);
-    EXPECT_EQ(ProximityPairing::from(pairing("01 0E 20 00 FF 0F"))->budBatteries,
-              (std::array<std::optional<int>, 2>{}));
-    EXPECT_FALSE(ProximityPairing::from(pairing("01 0E 20 00 FF 0F"))->caseBattery);
+    EXPECT_EQ(ProximityPairing::from(pairing("01 24 20 00 AB 00", 27)), (ProximityPairing{0x2420, {100, {}}, 0}));
+    EXPECT_EQ(ProximityPairing::from(pairing("01 00 20 00 FF 0F")), (ProximityPairing{0x0020, {}, {}}));
+    EXPECT_FALSE(ProximityPairing::from(pairing("01 00 20"))->modelName());
 
-    auto unlisted = ProximityPairing::from(pairing("01 00 20"));
-    ASSERT_TRUE(unlisted);
-    EXPECT_EQ(unlisted->modelCode, 0x0020);
-    EXPECT_FALSE(unlisted->modelName());
-}
-
-TEST(ProximityPairing, RejectsShortValuesWrongPrefixAndOtherTypes) {
     EXPECT_FALSE(ProximityPairing::from(pairing("01 0E 20", 24)));
     EXPECT_FALSE(ProximityPairing::from(pairing("00 0E 20")));
     EXPECT_FALSE(ProximityPairing::from(ContinuityMessage{0x10, pairing("01 0E 20").value}));
@@ -74,7 +60,6 @@ TEST(FindMy, StatusBitsFourAndFiveChooseTheDevice) {
     EXPECT_EQ(device({0x34}), FindMyDevice::airPods);
     EXPECT_EQ(device({0xC0}), FindMyDevice::appleDevice);
     EXPECT_EQ(device({0xEF, 0x00}), FindMyDevice::accessoryOrAirPods);
-    EXPECT_EQ(label(FindMyDevice::accessoryOrAirPods), "AirPods or Find My accessory");
 }
 
 }  // namespace
