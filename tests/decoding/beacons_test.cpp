@@ -9,6 +9,13 @@ constexpr std::string_view beaconUUID = "E2C56DB5-DFFB-48D2-B060-D0F5A71096E0";
 
 Bytes hex(std::string_view text) { return bytesFromHex(text).value(); }
 
+// A proximity-pairing message whose value starts with `head`, zero-filled to `length`.
+ContinuityMessage pairing(std::string_view head, std::size_t length = ProximityPairing::fullLength) {
+    Bytes value = hex(head);
+    value.resize(length, 0x00);
+    return {0x07, value};
+}
+
 // An Eddystone URL frame: `head` bytes, then the ASCII text, then the `tail` bytes.
 Bytes urlFrame(Bytes head, std::string_view ascii, const Bytes& tail = {}) {
     head.insert(head.end(), ascii.begin(), ascii.end());
@@ -20,6 +27,35 @@ std::optional<std::string> url(const Bytes& frame) {
     auto decoded = Eddystone::fromServiceData(frame);
     if (!decoded || decoded->frame != Eddystone::Frame::url) return std::nullopt;
     return decoded->url;
+}
+
+TEST(AppleContinuity, SplitsInOrderAndStopsAtTheFirstElementThatDoesNotFit) {
+    std::vector<ContinuityMessage> three{{0x0C, {}}, {0x10, {0x05}}, {0x12, {0x00, 0x01}}};
+    EXPECT_EQ(AppleContinuity::messages(hex("0C 00 10 01 05 12 02 00 01")), three);
+    std::vector<ContinuityMessage> one{{0x10, {0x0B, 0x0C}}};
+    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C 07 19 01 01")), one);
+    EXPECT_EQ(AppleContinuity::messages(hex("10 02 0B 0C 12")), one);
+    EXPECT_TRUE(AppleContinuity::messages(hex("07 FF 00")).empty());
+}
+
+TEST(ProximityPairing, DecodesModelAndNibbleLevels) {
+    auto pods = ProximityPairing::from(pairing("01 0E 20 00 5A F3"));
+    EXPECT_EQ(pods, (ProximityPairing{0x0E20, {50, 100}, 30}));
+    EXPECT_EQ(pods->modelName(), "AirPods Pro");
+    // 10 is the last level and 0 a level; 11 to 15 are not.
+    EXPECT_EQ(ProximityPairing::from(pairing("01 24 20 00 AB 00", 27)), (ProximityPairing{0x2420, {100, {}}, 0}));
+    EXPECT_EQ(ProximityPairing::from(pairing("01 00 20 00 FF 0F")), (ProximityPairing{0x0020, {}, {}}));
+    EXPECT_FALSE(ProximityPairing::from(pairing("01 00 20"))->modelName());
+
+    EXPECT_FALSE(ProximityPairing::from(pairing("01 0E 20", 24)));
+    EXPECT_FALSE(ProximityPairing::from(pairing("00 0E 20")));
+    EXPECT_FALSE(ProximityPairing::from(ContinuityMessage{0x10, pairing("01 0E 20").value}));
+}
+
+TEST(FindMy, StatusBitsFourAndFiveChooseTheDevice) {
+    EXPECT_EQ(findMyDeviceFrom({0x12, {0x34}}), FindMyDevice::airPods);
+    EXPECT_EQ(findMyDeviceFrom({0x12, {0xC0}}), FindMyDevice::appleDevice);
+    EXPECT_FALSE(findMyDeviceFrom({0x10, {0x10}}));
 }
 
 TEST(IBeacon, DecodesUuidBigEndianNumbersAndSignedPower) {
@@ -41,6 +77,7 @@ TEST(Eddystone, UidNeedsEighteenBytesAndOnlyUidAndUrlFramesCarryRanging) {
     EXPECT_EQ(Eddystone::fromServiceData(urlFrame(uid, "", {0xFF, 0xFF})), decoded);
     uid.pop_back();
     EXPECT_FALSE(Eddystone::fromServiceData(uid));
+    EXPECT_FALSE(Eddystone::fromServiceData({}));
 
     EXPECT_EQ(Eddystone::transmitPowerAtAntenna(hex("10 EC 03 61 62 63 00")), -20);
     EXPECT_EQ(Eddystone::transmitPowerAtAntenna(hex("00 05")), 5);
@@ -58,18 +95,6 @@ TEST(Eddystone, UrlExpandsCodesAndRejectsReservedBytesWhole) {
     EXPECT_FALSE(url({0x10, 0x00}));
     for (std::uint8_t reserved : {0x0E, 0x20, 0x7F, 0xFF})
         EXPECT_FALSE(url(urlFrame({0x10, 0x00, 0x02}, "ab", {reserved, 'c'}))) << int(reserved);
-}
-
-TEST(Eddystone, OtherFrameTypes) {
-    auto label = [](std::uint8_t type) {
-        auto decoded = Eddystone::fromServiceData(Bytes{type});
-        return decoded ? decoded->label() : "<none>";
-    };
-    EXPECT_EQ(label(0x20), "Eddystone beacon (telemetry)");
-    EXPECT_EQ(label(0x30), "Eddystone beacon (encrypted ID)");
-    EXPECT_EQ(label(0x41), "Find My Device tracker (Google network)");
-    EXPECT_EQ(label(0x50), "<none>");
-    EXPECT_FALSE(Eddystone::fromServiceData({}));
 }
 
 TEST(BeaconID, FindsTheFirstCanonicalUuidAnywhere) {

