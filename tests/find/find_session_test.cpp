@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "tests/support/sightings.h"
 
@@ -13,293 +11,146 @@ namespace {
 
 using test::at;
 using Kind = FindSession::Status::Kind;
+using Status = FindSession::Status;
 
 // Nameless advertisements, as a phone that rotates its address sends them (the
 // table never folds nameless rows, so rotations stay separate rows here).
-Advertisement tag() {
+Advertisement withService(std::string uuid) {
     Advertisement ad;
-    ad.serviceUUIDs = {"FD6F"};
+    ad.serviceUUIDs = {std::move(uuid)};
     return ad;
 }
 
-Advertisement otherTag() {
-    Advertisement ad;
-    ad.serviceUUIDs = {"FE2C"};
-    return ad;
+Sighting heard(std::string key, double seconds, std::optional<int> rssi = -60, std::string uuid = "FD6F") {
+    return test::lowEnergy(std::move(key), seconds, rssi, withService(std::move(uuid)));
 }
 
-Sighting heard(std::string key, double seconds, std::optional<int> rssi = -60, Advertisement ad = tag()) {
-    return test::lowEnergy(std::move(key), seconds, rssi, std::move(ad));
+const Status tracking{Kind::tracking, {}, {}}, searching{Kind::searching, {}, {}}, lost{Kind::lost, {}, {}};
+
+// A session following the row of its first sighting; each tick the table first hears that tick's sightings.
+struct Finding {
+    DeviceTable table;
+    std::optional<FindSession> session;
+
+    explicit Finding(Sighting first) {
+        const std::string key = first.deviceKey;
+        table.absorb(std::vector{std::move(first)});
+        session.emplace(*table.record(key));
+    }
+    Status tick(double seconds, std::vector<Sighting> sightings = {}) {
+        table.absorb(std::move(sightings));
+        session->update(table, at(seconds));
+        return session->status();
+    }
+};
+
+TEST(ClickRate, GeometricBetweenSlowestAndFastest) {
+    const std::pair<double, double> cases[] = {
+        {-100, 0.5}, {-95, 0.5}, {-67.5, 0.5 * std::sqrt(40.0)}, {-40, 20}, {-30, 20}, {std::nan(""), 0.5}};
+    for (auto [rssi, rate] : cases) EXPECT_NEAR(ClickRate::perSecond(rssi), rate, 1e-12) << rssi;
 }
 
-void hear(DeviceTable& table, std::vector<Sighting> sightings) { table.absorb(std::move(sightings)); }
-
-FindSession::Status plain(Kind kind) { return {kind, {}, {}}; }
-
-TEST(ClickRate, FollowsTheSignalBetweenSlowestAndFastest) {
-    EXPECT_DOUBLE_EQ(ClickRate::perSecond(-100), 0.5);
-    EXPECT_DOUBLE_EQ(ClickRate::perSecond(-95), 0.5);
-    EXPECT_DOUBLE_EQ(ClickRate::perSecond(-40), 20.0);
-    EXPECT_DOUBLE_EQ(ClickRate::perSecond(-30), 20.0);
-    EXPECT_NEAR(ClickRate::perSecond(-67.5), 0.5 * std::sqrt(40.0), 1e-12);
-    // Every 5.5 dB multiplies the rate by the tenth root of 40.
-    for (double rssi = -95; rssi < -40; rssi += 5.5)
-        EXPECT_NEAR(ClickRate::perSecond(rssi + 5.5) / ClickRate::perSecond(rssi), std::pow(40.0, 0.1), 1e-12) << rssi;
-    EXPECT_DOUBLE_EQ(ClickRate::perSecond(std::nan("")), ClickRate::slowest);
-}
-
-TEST(TrendTracker, ComparesWithTheSignalAboutThreeSecondsAgo) {
-    TrendTracker first;
-    EXPECT_EQ(first.add(-70, at(0)), TrendDirection::steady);
-
-    auto after = [](double rssi, double seconds) {
+TEST(TrendTracker, ComparesWithTheNewestSampleAtLeastThreeSecondsOld) {
+    using enum TrendDirection;
+    // A reading some seconds after −70 dBm; within 2 dB it is steady.
+    const std::tuple<double, double, TrendDirection> cases[] = {
+        {-66, 3.0, warmer}, {-68, 3.0, steady}, {-72, 3.0, steady}, {-72.5, 3.0, colder},
+        {-60, 2.9, steady} /* under three seconds of history */, {-60, 4.0, warmer} /* four seconds old counts */,
+        {-60, 4.1, steady} /* dropped: older than the look-back and a second */};
+    for (auto [rssi, seconds, trend] : cases) {
         TrendTracker tracker;
-        tracker.add(-70, at(0));
-        return tracker.add(rssi, at(seconds));
-    };
-    EXPECT_EQ(after(-66, 3.0), TrendDirection::warmer);
-    EXPECT_EQ(after(-68, 3.0), TrendDirection::steady);
-    EXPECT_EQ(after(-72, 3.0), TrendDirection::steady);  // exactly the dead band
-    EXPECT_EQ(after(-72.5, 3.0), TrendDirection::colder);
-    EXPECT_EQ(after(-60, 2.9), TrendDirection::steady);  // under three seconds of history
-    EXPECT_EQ(after(-60, 4.0), TrendDirection::warmer);  // four seconds old still counts
-    EXPECT_EQ(after(-60, 4.1), TrendDirection::steady);  // dropped: older than the look-back and a second
-
-    // The newest sample at least three seconds old is the reference, not the oldest.
+        EXPECT_EQ(tracker.add(-70, at(0)), steady);
+        EXPECT_EQ(tracker.add(rssi, at(seconds)), trend) << rssi << " after " << seconds << " s";
+    }
     TrendTracker tracker;
     tracker.add(-70, at(0));
     tracker.add(-60, at(1));
-    EXPECT_EQ(tracker.add(-61, at(4)), TrendDirection::steady);
-    EXPECT_EQ(tracker.add(-70, at(5)), TrendDirection::colder);  // against −60 at 1 s
-    EXPECT_EQ(tracker.samples, (std::vector<TrendTracker::Sample>{{at(1), -60}, {at(4), -61}, {at(5), -70}}));
-    tracker.reset();
-    EXPECT_TRUE(tracker.samples.empty());
-    EXPECT_EQ(tracker.add(-40, at(9)), TrendDirection::steady);
-
-    TrendTracker quick{.lookBack = 1.0, .deadBand = 0.5, .samples = {}};
-    quick.add(-70, at(0));
-    EXPECT_EQ(quick.add(-69.4, at(1)), TrendDirection::warmer);
-    EXPECT_EQ(quick.add(-69, at(2.1)), TrendDirection::steady) << "against −69.4 at 1 s; the one at 0 s is gone";
-    EXPECT_EQ(quick.samples.size(), 2u);
-
-    EXPECT_EQ(rawValue(TrendDirection::warmer), "Warmer");
-    EXPECT_EQ(rawValue(TrendDirection::colder), "Colder");
-    EXPECT_EQ(rawValue(TrendDirection::steady), "Steady");
+    EXPECT_EQ(tracker.add(-61, at(4)), steady);
+    EXPECT_EQ(tracker.add(-70, at(5)), colder);  // against −60 at 1 s, not −70 at 0 s
 }
 
-TEST(FindSession, StartsFromTheSelectedRow) {
-    DeviceTable table;
-    hear(table, {heard("A", 0, -70), heard("A", 0.5, -70)});
-    const DeviceRecord& row = *table.record("A");
-    FindSession session(row);
-    EXPECT_EQ(session.targetKey(), "A");
-    EXPECT_EQ(session.fingerprint(), Fingerprint(row));
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
-    EXPECT_EQ(session.rssi(), std::optional<double>(-70));
-    EXPECT_EQ(session.lastHeard(), at(0.5));
-    EXPECT_EQ(session.trend(), TrendDirection::steady);
-    EXPECT_TRUE(session.isHearingTarget());
-    EXPECT_DOUBLE_EQ(session.clicksPerSecond(), ClickRate::perSecond(-70));
-
-    EXPECT_EQ(name(Kind::searching), "searching");
-    EXPECT_EQ(name(Kind::tracking), "tracking");
-    EXPECT_EQ(name(Kind::lost), "lost");
-    EXPECT_EQ(name(Kind::reacquired), "reacquired");
-    EXPECT_EQ(name(Kind::ambiguous), "ambiguous");
-}
-
-TEST(FindSession, QuietTargetIsSearchedForThenLostThenTrackedAgain) {
-    DeviceTable table;
-    hear(table, {heard("A", 0)});
-    FindSession session(*table.record("A"));
-
-    session.update(table, at(2.9));
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
-    session.update(table, at(3.0));
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
-    session.update(table, at(3.1));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    EXPECT_FALSE(session.isHearingTarget());
-    EXPECT_EQ(session.rssi(), std::optional<double>(-60)) << "kept while quiet";
+TEST(FindSession, FollowsItsRowThroughQuietAndLostUntilHeardAgain) {
+    Finding find(heard("A", 0, -70));
+    const FindSession& session = *find.session;
+    EXPECT_EQ(find.tick(0), tracking);
+    // The packet is from 1 s, the tick at 3 s: three seconds of history by the tick's clock.
+    find.tick(3, {heard("A", 1, -50)});
+    EXPECT_EQ(session.trend(), TrendDirection::warmer);
+    EXPECT_EQ(find.tick(4.0), tracking);
+    EXPECT_EQ(find.tick(4.1), searching);
     EXPECT_EQ(session.clicksPerSecond(), 0.0);
-    session.update(table, at(15.0));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    session.update(table, at(15.1));
-    EXPECT_EQ(session.status(), plain(Kind::lost));
-    EXPECT_EQ(session.clicksPerSecond(), 0.0);
+    EXPECT_EQ(session.trend(), TrendDirection::warmer) << "quiet ticks leave the trend";
+    EXPECT_EQ(find.tick(16.0), searching);
+    EXPECT_EQ(find.tick(16.1), lost);
 
-    hear(table, {heard("A", 20, -50)});
-    session.update(table, at(20.5));
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
-    ASSERT_TRUE(session.rssi());
-    EXPECT_NEAR(*session.rssi(), -50, 1e-6);
+    EXPECT_EQ(find.tick(20.5, {heard("A", 20, -50)}), tracking);
     EXPECT_EQ(session.lastHeard(), at(20));
     EXPECT_NEAR(session.clicksPerSecond(), ClickRate::perSecond(-50), 1e-6);
-
-    // A row that left the table counts as quiet at once.
-    table.removeSilent(at(22), 1.0);
-    ASSERT_FALSE(table.record("A"));
-    session.update(table, at(22));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    session.update(table, at(35.1));
-    EXPECT_EQ(session.status(), plain(Kind::lost)) << "counted from when it was last heard";
+    // A row that left the table counts as quiet at once; lost counts from when it was last heard.
+    find.table.removeSilent(at(22), 1.0);
+    EXPECT_EQ(find.tick(22), searching);
+    EXPECT_EQ(find.tick(35.1), lost);
 }
 
-TEST(FindSession, TargetWithoutSignalIsNeverHeard) {
-    DeviceTable table;
-    hear(table, {heard("A", 0, std::nullopt)});
-    FindSession session(*table.record("A"));
-    EXPECT_FALSE(session.rssi());
-    EXPECT_EQ(session.clicksPerSecond(), 0.0) << "tracking, but nothing to click at";
-    session.update(table, at(0.5));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-
-    // Without a level of its own, the session takes a match at any level.
-    hear(table, {heard("B", 1, -95)});
-    session.update(table, at(1));
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session.targetKey(), "B");
-    EXPECT_EQ(session.rssi(), std::optional<double>(-95));
-}
-
-TEST(FindSession, TrendFollowsTheTicksWhileHeard) {
-    DeviceTable table;
-    hear(table, {heard("A", 0, -70)});
-    FindSession session(*table.record("A"));
-    session.update(table, at(0));
-    EXPECT_EQ(session.trend(), TrendDirection::steady);
-    // The packet is from 1 s, the tick at 3 s: three seconds of history by the tick's clock.
-    hear(table, {heard("A", 1, -50)});
-    session.update(table, at(3));
-    EXPECT_EQ(session.trend(), TrendDirection::warmer);
-    EXPECT_EQ(session.lastHeard(), at(1));
-    ASSERT_TRUE(session.rssi());
-    EXPECT_GT(*session.rssi(), -70);
-    EXPECT_LT(*session.rssi(), -50);
-
-    // Quiet ticks leave the trend as it was.
-    session.update(table, at(4.5));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    EXPECT_EQ(session.trend(), TrendDirection::warmer);
-}
-
-TEST(FindSession, RotationCandidatesMustAppearNearTheEndOfTheTarget) {
+TEST(FindSession, RotationCandidatesMustAppearNearTheEndOfTheTargetAtASimilarLevel) {
     // The target is last heard at 10 s; a matching row shows up `firstSeen` s in
-    // and is heard until 12 s; the tick is at 13.5 s.
-    auto session = [](double firstSeen, double lastSeen = 12, int rssi = -60, Advertisement ad = tag()) {
-        DeviceTable table;
-        hear(table, {heard("A", 0)});
-        FindSession found(*table.record("A"));
-        hear(table, {heard("B", firstSeen, rssi, ad), heard("A", 10)});
-        found.update(table, at(10));
-        hear(table, {heard("B", lastSeen, rssi, ad)});
-        found.update(table, at(13.5));
-        return found;
+    // and is heard until `lastSeen`; the tick is at 13.5 s.
+    auto status = [](double firstSeen, double lastSeen = 12, int rssi = -60, std::string uuid = "FD6F") {
+        Finding find(heard("A", 0));
+        find.tick(10, {heard("B", firstSeen, rssi, uuid), heard("A", 10)});
+        return find.tick(13.5, {heard("B", lastSeen, rssi, uuid)});
     };
+    const auto moved = Status::reacquired("A");
+    EXPECT_EQ(status(7.5), searching) << "appeared 2.5 s before the target's end";
+    EXPECT_EQ(status(8.0), moved);
+    EXPECT_EQ(status(8.5, 10.4), searching) << "the candidate is quiet itself";
+    EXPECT_EQ(status(8.5, 10.5), moved);
+    EXPECT_EQ(status(8.5, 12, -70), moved);
+    EXPECT_EQ(status(8.5, 12, -71), searching) << "11 dB apart";
+    EXPECT_EQ(status(8.5, 12, -60, "FE2C"), searching) << "another fingerprint";
 
-    EXPECT_EQ(session(7.5).status(), plain(Kind::searching)) << "appeared 2.5 s before the target's end";
-    EXPECT_EQ(session(8.0).status(), FindSession::Status::reacquired("A"));
-    auto moved = session(8.5);
-    EXPECT_EQ(moved.status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(moved.targetKey(), "B");
-    EXPECT_EQ(moved.lastHeard(), at(12));
-    EXPECT_EQ(moved.trend(), TrendDirection::steady);
-    EXPECT_TRUE(moved.isHearingTarget());
-    EXPECT_EQ(moved.fingerprint(), Fingerprint(tag())) << "the fingerprint stays";
-
-    EXPECT_EQ(session(8.5, 10.4).status(), plain(Kind::searching)) << "the candidate is quiet itself";
-    EXPECT_EQ(session(8.5, 10.5).status(), FindSession::Status::reacquired("A"));
-
-    EXPECT_EQ(session(8.5, 12, -70).status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session(8.5, 12, -50).status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session(8.5, 12, -71).status(), plain(Kind::searching)) << "11 dB apart";
-    EXPECT_EQ(session(8.5, 12, -49).status(), plain(Kind::searching));
-    EXPECT_EQ(session(8.5, 12, -60, otherTag()).status(), plain(Kind::searching)) << "another fingerprint";
+    // A target never heard with a level takes a match at any level.
+    Finding silent(heard("A", 0, std::nullopt));
+    EXPECT_EQ(silent.session->clicksPerSecond(), 0.0) << "tracking, but nothing to click at";
+    EXPECT_EQ(silent.tick(1, {heard("B", 1, -95)}), moved);
+    EXPECT_EQ(silent.session->rssi(), std::optional<double>(-95));
 }
 
 TEST(FindSession, SeveralMatchesAskTheUserToChoose) {
-    DeviceTable table;
-    hear(table, {heard("A", 0)});
-    FindSession session(*table.record("A"));
-    session.update(table, at(0));
+    Finding find(heard("A", 0));
+    FindSession& session = *find.session;
     // Code-point order: upper case before lower case, and both before non-ASCII.
-    hear(table, {heard("tag-é", 1, -62), heard("tag-z", 1, -58), heard("tag-Z", 1, -61), heard("tag-y", 1, -75),
-                 heard("tag-x", 1, -60, otherTag())});
-    session.update(table, at(3.5));
-    EXPECT_EQ(session.status(), FindSession::Status::ambiguous({"tag-Z", "tag-z", "tag-é"}));
-    EXPECT_EQ(session.targetKey(), "A");
-    EXPECT_FALSE(session.isHearingTarget());
-    EXPECT_EQ(session.rssi(), std::optional<double>(-60));
+    EXPECT_EQ(find.tick(3.5, {heard("tag-é", 1, -62), heard("tag-z", 1, -58), heard("tag-Z", 1, -61),
+                              heard("tag-y", 1, -75), heard("tag-x", 1, -60, "FE2C")}),
+              Status::ambiguous({"tag-Z", "tag-z", "tag-é"}));
     EXPECT_EQ(session.clicksPerSecond(), 0.0);
 
-    session.choose(*table.record("tag-z"));
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session.targetKey(), "tag-z");
-    EXPECT_EQ(session.rssi(), std::optional<double>(-58));
+    session.choose(*find.table.record("tag-z"));
+    EXPECT_EQ(session.status(), Status::reacquired("A"));
     EXPECT_EQ(session.lastHeard(), at(1));
     EXPECT_DOUBLE_EQ(session.clicksPerSecond(), ClickRate::perSecond(-58));
-
-    // Reacquired stays while the new target is heard; it is trend history from scratch.
-    hear(table, {heard("tag-z", 4, -58)});
-    session.update(table, at(4));
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("A"));
-    hear(table, {heard("tag-z", 7, -40)});
-    session.update(table, at(7));
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session.trend(), TrendDirection::warmer);
-
-    // Quiet again with nothing new around, then heard again: plain tracking.
-    session.update(table, at(10.5));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    hear(table, {heard("tag-z", 11, -41)});
-    session.update(table, at(11));
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
-    EXPECT_EQ(session.trend(), TrendDirection::steady);
-
-    // Choosing from a quiet or tracking state names the key followed before.
-    session.choose(*table.record("tag-é"));
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("tag-z"));
-}
-
-TEST(FindSession, AmbiguityResolvesWhenOneCandidateRemains) {
-    DeviceTable table;
-    hear(table, {heard("A", 0)});
-    FindSession session(*table.record("A"));
-    hear(table, {heard("B", 1), heard("C", 1)});
-    session.update(table, at(3.5));
-    EXPECT_EQ(session.status(), FindSession::Status::ambiguous({"B", "C"}));
-
-    hear(table, {heard("C", 4, -64)});
-    session.update(table, at(4.5));  // B quiet for 3.5 s
-    EXPECT_EQ(session.status(), FindSession::Status::reacquired("A"));
-    EXPECT_EQ(session.targetKey(), "C");
-    EXPECT_EQ(session.lastHeard(), at(4));
-
-    // The new target falls quiet; the old one returning is no rotation of it.
-    hear(table, {heard("A", 6)});
-    session.update(table, at(7.5));
-    EXPECT_EQ(session.status(), plain(Kind::searching));
-    EXPECT_EQ(session.targetKey(), "C");
-    session.update(table, at(19.1));
-    EXPECT_EQ(session.status(), plain(Kind::lost));
+    // Reacquired stays while the new target is heard.
+    EXPECT_EQ(find.tick(4, {heard("tag-z", 4, -58)}), Status::reacquired("A"));
+    // Quiet with nothing new around (the old target returning is no rotation of it), then heard: tracking.
+    EXPECT_EQ(find.tick(7.5, {heard("A", 6)}), searching);
+    EXPECT_EQ(find.tick(8, {heard("tag-z", 8, -58)}), tracking);
 }
 
 TEST(FindSession, FollowsItsTargetWhenTheTableFoldsItOntoAnOlderRow) {
-    Advertisement speaker = tag();
+    Advertisement speaker = withService("FD6F");
     speaker.localName = "Kitchen speaker";
     DeviceTable table;
     std::vector<Sighting> old;
-    for (double t = 0; t < 10; t += 0.25) old.push_back(heard("old", t, -60, speaker));
-    hear(table, std::move(old));
+    for (double t = 0; t < 10; t += 0.25) old.push_back(test::lowEnergy("old", t, -60, speaker));
+    table.absorb(std::move(old));
     // The new address is a row of its own until the old one has been quiet long enough.
-    table.absorb(std::vector{heard("new", 10.05, -60, speaker)}, at(10.1));
-    ASSERT_TRUE(table.record("new"));
+    table.absorb(std::vector{test::lowEnergy("new", 10.05, -60, speaker)}, at(10.1));
     FindSession session(*table.record("new"));
-    table.absorb(std::vector{heard("new", 11.5, -58, speaker)}, at(11.5));
+    table.absorb(std::vector{test::lowEnergy("new", 11.5, -58, speaker)}, at(11.5));
     ASSERT_FALSE(table.record("new"));
     session.update(table, at(11.5));
     EXPECT_EQ(session.targetKey(), "old");
-    EXPECT_EQ(session.status(), plain(Kind::tracking));
+    EXPECT_EQ(session.status(), tracking);
 }
 
 }  // namespace
