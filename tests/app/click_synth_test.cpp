@@ -8,7 +8,9 @@ namespace quillmote {
 namespace {
 
 // The start/stop rules hold whether or not the machine has a sound card: a start
-// attempt is made only when a positive rate finds the output stopped.
+// attempt is made only when a positive rate finds the output stopped. Without a device
+// every such rate tries again at once, which costs nothing; a device that failed to
+// open waits for the backoff, and a running one needs no new try.
 TEST(ClickSynth, StartsOnlyForPositiveRatesWhileStoppedAndStopsOnlyAtZero) {
     ClickSynth synth;  // sets PortAudio up
     const bool noDevice = Pa_GetDefaultOutputDevice() == paNoDevice;
@@ -16,32 +18,22 @@ TEST(ClickSynth, StartsOnlyForPositiveRatesWhileStoppedAndStopsOnlyAtZero) {
         EXPECT_EQ(synth.sampleRate(), 48000.0);
     }
     synth.setRate(-1);
-    EXPECT_EQ(synth.rate(), -1);
     synth.setRate(0);
     EXPECT_EQ(synth.startAttempts(), 0);
-
-    ASSERT_NO_THROW(synth.setRate(5));
+    synth.setRate(5);
     EXPECT_EQ(synth.startAttempts(), 1);
-    EXPECT_EQ(synth.rate(), 5);
     const bool started = synth.isRunning();
-
-    // Running: no new attempt. Without a device the next positive rate tries again at
-    // once, which costs nothing; a device that failed to open waits for the backoff.
-    const bool triesAtOnce = started || noDevice;
     synth.setRate(20);
     EXPECT_EQ(synth.startAttempts(), noDevice ? 2 : 1);
-    const int attempts = synth.startAttempts();
 
-    // A negative rate neither starts nor stops.
-    synth.setRate(-1);
+    const int attempts = synth.startAttempts();
+    synth.setRate(-1);  // neither starts nor stops
     EXPECT_EQ(synth.startAttempts(), attempts);
     EXPECT_EQ(synth.isRunning(), started);
-
     synth.setRate(0);
     EXPECT_FALSE(synth.isRunning());
-    EXPECT_EQ(synth.startAttempts(), attempts);
     synth.setRate(0.5);
-    EXPECT_EQ(synth.startAttempts(), attempts + (triesAtOnce ? 1 : 0));
+    EXPECT_EQ(synth.startAttempts(), attempts + (started || noDevice ? 1 : 0));
 }
 
 // A busy output is tried again 1 s after the first failure, then after 2, 4, … up to

@@ -14,7 +14,7 @@ using test::waitUntil;
 
 const QString sample = QUILLMOTE_TEST_DATA "/sample-capture.json";
 
-TEST(DeviceStore, ReplaysPublishesAndFilters) {
+TEST(DeviceStore, ReplaysPublishesFiltersAndFinds) {
     test::TestStore replay({"-replayPath", sample});
     DeviceStore& store = replay.store;
     int publishes = 0;
@@ -44,25 +44,20 @@ TEST(DeviceStore, ReplaysPublishesAndFilters) {
     store.setSelectedKey(std::string("a4-83-e7-11-22-33"));
     EXPECT_EQ(store.selectedKey(), "a4-83-e7-11-22-33");
 
-    // Setting the same sort order again still re-sorts and publishes.
-    store.setSortOrder({DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}});
-    const int before = publishes;
-    store.setSortOrder(store.sortOrder());
-    EXPECT_EQ(publishes, before + 1);
-}
-
-TEST(DeviceStore, FindingNeedsARowAndEndingSilences) {
-    test::TestStore replay({"-replayPath", sample});
-    DeviceStore& store = replay.store;
-    store.start();
+    // Finding needs a row; ending it silences the clicks.
     store.startFinding("not-a-device");
     EXPECT_FALSE(store.findSession());
-    ASSERT_TRUE(waitUntil([&] { return store.table().record("5C:3A:91:0E:22:7B") != nullptr; }));
     store.startFinding("5C:3A:91:0E:22:7B");
     ASSERT_TRUE(store.findSession());
     store.endFinding();
     EXPECT_FALSE(store.findSession());
     EXPECT_EQ(store.clicks().rate(), 0.0);
+
+    // Setting the same sort order again still re-sorts and publishes.
+    store.setSortOrder({DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}});
+    const int before = publishes;
+    store.setSortOrder(store.sortOrder());
+    EXPECT_EQ(publishes, before + 1);
 }
 
 TEST(DeviceStore, TheWallClockSetBackOrForwardLeavesTheLiveStateHonest) {

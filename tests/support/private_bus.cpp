@@ -24,9 +24,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 
 namespace {
 
-const char* busConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
+const char* busConfig = R"(<busconfig>
   <type>session</type>
   <listen>%1</listen>
   <auth>EXTERNAL</auth>
@@ -39,8 +37,6 @@ const char* busConfig = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus
 )";
 
 void stopProcess(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
     process.terminate();
     if (!process.waitForFinished(3000)) {
         process.kill();
@@ -51,20 +47,19 @@ void stopProcess(QProcess& process) {
 // The system environment with this bus as both the session and the system bus.
 QProcessEnvironment onBus(const QString& address) {
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), address);
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", address);
     return environment;
 }
 
 }  // namespace
 
 PrivateBus::PrivateBus(const QString& listen) {
-    QFile config(configDir_.filePath(QStringLiteral("bus.conf")));
+    QFile config(configDir_.filePath("bus.conf"));
     if (config.open(QIODevice::WriteOnly))
         config.write(QString::fromLatin1(busConfig).arg(listen).toUtf8());
     config.close();
-    daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                                  QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    daemon_.start("dbus-daemon", {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
     QDeadlineTimer deadline(std::chrono::seconds(10));
     while (!daemon_.canReadLine() && !deadline.hasExpired() && daemon_.state() != QProcess::NotRunning)
         daemon_.waitForReadyRead(100);
@@ -88,11 +83,9 @@ bool PrivateBus::hasOwner(const QString& name) { return bus_.interface()->isServ
 bool PrivateBus::startMock(const QString& templateName, const QString& name, bool system) {
     QProcess& mock = *mocks_.emplace_back(std::make_unique<QProcess>());
     mock.setProcessEnvironment(onBus(address_));
-    QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"), templateName};
-    if (system)
-        arguments << QStringLiteral("--system");
     // The system Python: dbusmock is a distribution package, not in any virtualenv.
-    mock.start(QStringLiteral("/usr/bin/python3"), arguments);
+    mock.start("/usr/bin/python3", QStringList{"-m", "dbusmock", "--template", templateName} +
+                                       (system ? QStringList{"--system"} : QStringList()));
     if (waitUntil([&] { return hasOwner(name) || mock.state() == QProcess::NotRunning; }) && hasOwner(name))
         return true;
     ADD_FAILURE() << "the dbusmock " << templateName.toStdString() << " template never took " << name.toStdString()
@@ -111,9 +104,7 @@ QString PrivateBus::call(const QString& service, const QString& path, const QStr
                          const QStringList& arguments) {
     QProcess gdbus;
     gdbus.setProcessEnvironment(onBus(address_));
-    gdbus.start(QStringLiteral("gdbus"), QStringList{QStringLiteral("call"), QStringLiteral("--system"),
-                                                     QStringLiteral("-d"), service, QStringLiteral("-o"), path,
-                                                     QStringLiteral("-m"), method} + arguments);
+    gdbus.start("gdbus", QStringList{"call", "--system", "-d", service, "-o", path, "-m", method} + arguments);
     if (!gdbus.waitForFinished(10000) || gdbus.exitStatus() != QProcess::NormalExit || gdbus.exitCode() != 0)
         ADD_FAILURE() << "gdbus call " << method.toStdString() << ' ' << arguments.join(' ').toStdString()
                       << " failed: " << gdbus.readAllStandardError().toStdString();
@@ -121,13 +112,13 @@ QString PrivateBus::call(const QString& service, const QString& path, const QStr
 }
 
 QString PrivateBus::mockCalls(const QString& service, const QString& path) {
-    QString calls = call(service, path, QStringLiteral("org.freedesktop.DBus.Mock.GetCalls"));
-    calls.remove(QRegularExpression(QStringLiteral("(?<=\\()(uint64 )?\\d+, ")));
+    QString calls = call(service, path, "org.freedesktop.DBus.Mock.GetCalls");
+    calls.remove(QRegularExpression("(?<=\\()(uint64 )?\\d+, "));
     return calls.mid(1, calls.size() - 3);  // inside the reply's own "(…,)"
 }
 
 void PrivateBus::settle() {
-    hasOwner(QStringLiteral("org.freedesktop.DBus"));
+    hasOwner("org.freedesktop.DBus");
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
 }
