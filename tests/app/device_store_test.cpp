@@ -1,5 +1,6 @@
 #include "app/device_store.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/sightings/fixture.h"
@@ -99,13 +100,9 @@ TEST(DeviceStore, AnUnusableReplayStopsBeforeAnythingStarts) {
     test::TempDir files;
     auto bad = files.write("bad.json", "[{\"source\": \"LE\"}]");
     test::TestStore replay({"-replayPath", QString::fromStdString(bad.string())});
-    try {
-        replay.store.start();
-        FAIL() << "started with an unusable replay";
-    } catch (const CaptureLaunchError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"");
-    }
+    EXPECT_THAT([&] { replay.store.start(); },
+                testing::ThrowsMessage<CaptureLaunchError>(testing::StrEq(
+                    "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"")));
     EXPECT_EQ(replay.store.status(), BluetoothStatus::starting);
 }
 

@@ -69,23 +69,17 @@ TEST_F(SurgeNotifierTest, PermissionFollowsTheServerAndSignalsOnlyChanges) {
     SurgeNotifier notifier(bus->bus());
     int changes = 0;
     QObject::connect(&notifier, &SurgeNotifier::alertsAllowedChanged, [&] { ++changes; });
-    EXPECT_FALSE(notifier.alertsAllowed().has_value());
-
     notifier.requestPermission();
     ASSERT_TRUE(waitUntil([&] { return notifier.alertsAllowed().has_value(); }));
     EXPECT_EQ(notifier.alertsAllowed(), true);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(calls(), "[('GetServerInformation', @av [])]");
 
-    // The same answer again changes nothing.
+    // The same answer again changes nothing; once the server is gone, alerts are no longer
+    // allowed. Answers are handled in order, so a change on the second would be counted.
     notifier.requestPermission();
     ASSERT_TRUE(waitUntil([&] { return calls().count("GetServerInformation") == 2; }));
-    bus->settle();
-    EXPECT_EQ(changes, 1);
-
-    // The server goes away: alerts are no longer allowed.
     bus->stopMocks();
-    ASSERT_TRUE(waitUntil([&] { return !bus->hasOwner(notifications); }));
     notifier.requestPermission();
     ASSERT_TRUE(waitUntil([&] { return notifier.alertsAllowed() == false; }));
     EXPECT_EQ(changes, 2);

@@ -117,10 +117,4 @@ QString PrivateBus::mockCalls(const QString& service, const QString& path) {
     return calls.mid(1, calls.size() - 3);  // inside the reply's own "(…,)"
 }
 
-void PrivateBus::settle() {
-    hasOwner("org.freedesktop.DBus");
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-}
-
 }  // namespace quillmote::test

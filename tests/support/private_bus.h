@@ -46,10 +46,6 @@ public:
     // "[('Method', [<argument>, …]), …]".
     QString mockCalls(const QString& service, const QString& path);
 
-    // Every reply sent before this round trip has been read once it returns; the
-    // event loop then hands it to its watcher.
-    void settle();
-
 private:
     QTemporaryDir configDir_;
     QProcess daemon_;
