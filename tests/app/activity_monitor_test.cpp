@@ -79,7 +79,6 @@ TEST(ActivityMonitor, BasisLabels) {
     EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameWeekday, monday, english), "Mondays");
     EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameKindOfDay, monday, english), "weekdays");
     EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::nearbyHours, saturday, english), "weekends, nearby hours");
-    EXPECT_FALSE(ActivityMonitor::basisLabel(std::nullopt, monday, english));
 }
 
 }  // namespace

@@ -77,7 +77,6 @@ TEST(CapturePlayer, StartsOnceAndHandsOverAtOnceWhatIsDueAtTheStart) {
         test::launchSettings(dir, {"-replayPath", QString::fromStdString(path.string())}), buffer);
     const Instant startedAt = test::at(3600);
     player->start(startedAt);
-    EXPECT_TRUE(player->isStarted());
     // Unchanged but for its time, counted from the start; a second start changes nothing.
     lamp.time = startedAt;
     EXPECT_EQ(buffer.drain(), std::vector{lamp});
