@@ -1,45 +1,22 @@
 #include "app/device_store.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "core/sightings/fixture.h"
+#include "tests/support/app_setup.h"
+#include "tests/support/private_bus.h"
 #include "tests/support/sightings.h"
-#include "tests/support/temp_dir.h"
 
 namespace quillmote {
 namespace {
 
-QDBusConnection noBus() { return QDBusConnection(QStringLiteral("quillmote-store-test-no-bus")); }
+using test::waitUntil;
 
-bool waitFor(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
+const QString sample = QUILLMOTE_TEST_DATA "/sample-capture.json";
 
-// A store replaying `capture`, with its settings and history in a temporary folder.
-struct ReplayStore {
-    test::TempDir dir;
-    LaunchSettings settings;
-    DeviceStore store;
-
-    explicit ReplayStore(const std::string& capture, QStringList extra = {},
-                         DeviceStore::Clock clock = DeviceStore::Clock::system())
-        : settings(QStringList{"-replayPath", QString::fromStdString(capture), "-historyPath",
-                               QString::fromStdString((dir.path() / "history").string())} + extra,
-                   std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
-                                               QSettings::IniFormat)),
-          store(settings, Calendar("Europe/Berlin", "en_GB"), DeviceStore::Buses{noBus(), noBus()},
-                std::move(clock)) {}
-};
-
-const std::string sample = std::string(QUILLMOTE_TEST_DATA) + "/sample-capture.json";
-
-TEST(DeviceStore, ReplaysPublishesAndFilters) {
-    ReplayStore replay(sample);
+TEST(DeviceStore, ReplaysPublishesFiltersAndFinds) {
+    test::TestStore replay({"-replayPath", sample});
     DeviceStore& store = replay.store;
     int publishes = 0;
     QObject::connect(&store, &DeviceStore::devicesChanged, [&] { ++publishes; });
@@ -47,7 +24,7 @@ TEST(DeviceStore, ReplaysPublishesAndFilters) {
     store.start();  // a second start does nothing
     EXPECT_EQ(store.status(), BluetoothStatus::ready);
     EXPECT_GE(publishes, 1);  // the first tick publishes
-    ASSERT_TRUE(waitFor([&] { return store.devices().size() == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return store.devices().size() == 4; }));
 
     // A maker's name in another case, with spaces around it, finds that maker's rows.
     store.setSearchText(QStringLiteral("  aPPLE\t"));
@@ -62,9 +39,19 @@ TEST(DeviceStore, ReplaysPublishesAndFilters) {
     store.setHideUnidentified(true);
     EXPECT_EQ(store.visibleDevices().size(), 4u);  // every sample row is identified or named
 
-    EXPECT_FALSE(store.record(std::nullopt));
     EXPECT_EQ(store.record(std::string("a4-83-e7-11-22-33"))->cachedName, "Sam's Keyboard");
     EXPECT_EQ(store.clearableCount(), 0);
+    store.setSelectedKey(std::string("a4-83-e7-11-22-33"));
+    EXPECT_EQ(store.selectedKey(), "a4-83-e7-11-22-33");
+
+    // Finding needs a row; ending it silences the clicks.
+    store.startFinding("not-a-device");
+    EXPECT_FALSE(store.findSession());
+    store.startFinding("5C:3A:91:0E:22:7B");
+    ASSERT_TRUE(store.findSession());
+    store.endFinding();
+    EXPECT_FALSE(store.findSession());
+    EXPECT_EQ(store.clicks().rate(), 0.0);
 
     // Setting the same sort order again still re-sorts and publishes.
     store.setSortOrder({DeviceOrder{DeviceOrder::Field::name, SortDirection::forward}});
@@ -73,31 +60,17 @@ TEST(DeviceStore, ReplaysPublishesAndFilters) {
     EXPECT_EQ(publishes, before + 1);
 }
 
-TEST(DeviceStore, FindingNeedsARowAndEndingSilences) {
-    ReplayStore replay(sample);
-    DeviceStore& store = replay.store;
-    store.start();
-    store.startFinding("not-a-device");
-    EXPECT_FALSE(store.findSession());
-    ASSERT_TRUE(waitFor([&] { return store.table().record("5C:3A:91:0E:22:7B") != nullptr; }));
-    store.startFinding("5C:3A:91:0E:22:7B");
-    ASSERT_TRUE(store.findSession());
-    store.endFinding();
-    EXPECT_FALSE(store.findSession());
-    EXPECT_EQ(store.clicks().rate(), 0.0);
-}
-
 TEST(DeviceStore, TheWallClockSetBackOrForwardLeavesTheLiveStateHonest) {
     // A device advertising ten times a second throughout, and one heard only at the start.
     std::vector<Sighting> capture;
     for (int i = 0; i < 100; ++i) capture.push_back(test::lowEnergy("steady", i * 0.1));
     for (int i = 0; i < 5; ++i) capture.push_back(test::lowEnergy("brief", i * 0.1));
     test::TempDir files;
-    const auto path = files.write("capture.json", Fixture::encode(capture));
     double offset = 0;  // seconds the test has set the wall clock by
     DeviceStore::Clock clock = DeviceStore::Clock::system();
     clock.wall = [&offset, real = clock.wall] { return real() + durationOf(offset); };
-    ReplayStore replay(path.string(), {}, clock);
+    const auto path = files.write("capture.json", Fixture::encode(capture));
+    test::TestStore replay({"-replayPath", QString::fromStdString(path.string())}, clock);
     DeviceStore& store = replay.store;
     int publishes = 0;
     QObject::connect(&store, &DeviceStore::devicesChanged, [&] { ++publishes; });
@@ -105,9 +78,9 @@ TEST(DeviceStore, TheWallClockSetBackOrForwardLeavesTheLiveStateHonest) {
     auto row = [&](const char* key) { return *store.record(std::string(key)); };
     auto afterTwoPublishes = [&] {
         const int from = publishes;
-        return waitFor([&] { return publishes >= from + 2; });
+        return waitUntil([&] { return publishes >= from + 2; });
     };
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return store.record(std::string("steady")) && row("steady").packetsPerSecond(store.publishedAt()) >= 9;
     }));
 
@@ -125,14 +98,10 @@ TEST(DeviceStore, TheWallClockSetBackOrForwardLeavesTheLiveStateHonest) {
 TEST(DeviceStore, AnUnusableReplayStopsBeforeAnythingStarts) {
     test::TempDir files;
     auto bad = files.write("bad.json", "[{\"source\": \"LE\"}]");
-    ReplayStore replay(bad.string());
-    try {
-        replay.store.start();
-        FAIL() << "started with an unusable replay";
-    } catch (const CaptureLaunchError& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"");
-    }
+    test::TestStore replay({"-replayPath", QString::fromStdString(bad.string())});
+    EXPECT_THAT([&] { replay.store.start(); },
+                testing::ThrowsMessage<CaptureLaunchError>(testing::StrEq(
+                    "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"")));
     EXPECT_EQ(replay.store.status(), BluetoothStatus::starting);
 }
 
