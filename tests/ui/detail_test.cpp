@@ -78,8 +78,6 @@ TEST(DeviceDetailRows, SayWhatIsKnownAndHowSure) {
     EXPECT_EQ(rows[5].value, "1, kept on this row because the name and broadcast pattern matched");
     EXPECT_EQ(rows[9].value, "Beacon major 1");
     EXPECT_EQ(rows[10].value, "2 min, 5 sec ago");
-    const auto unknown = DeviceDetailView::deviceRows(DeviceRecord(lowEnergy("B", 0, -60), false), at(1), at(1));
-    EXPECT_EQ(unknown[1].value, "Unknown");
 
     Advertisement claimed;
     claimed.txPower = 4;  // one metre at −37, not calibrated

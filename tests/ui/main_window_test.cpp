@@ -228,8 +228,18 @@ TEST(BluetoothStateView, OffersTheDemoToWhoeverCannotListen) {
         view.setStatus(status, problem);
         EXPECT_EQ(view.offersDemo(), offered) << static_cast<int>(status);
     }
+    // A desktop settings program on the PATH (a stand-in here) is offered where
+    // permission is missing, and only there.
+    test::TempDir bin;
+    std::filesystem::permissions(bin.write("blueman-manager", "#!/bin/sh\n"), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(bin.path().string() + ":") + path);
     view.setStatus(BluetoothStatus::notAllowed);
-    EXPECT_EQ(view.offersSettings(), !bluetoothSettingsCommand().isEmpty());
+    EXPECT_TRUE(view.offersSettings());
+    view.setStatus(BluetoothStatus::poweredOff);
+    EXPECT_FALSE(view.offersSettings());
+    qputenv("PATH", path);
 
     view.setStatus(BluetoothStatus::starting, BluetoothProblem::noSystemBus);
     QStringList started;
