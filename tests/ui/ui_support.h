@@ -7,14 +7,12 @@
 #include <QWidget>
 #include <functional>
 #include <ostream>
-#include <string>
 
 #include "app/device_store.h"
 #include "tests/support/temp_dir.h"
+#include "ui/row_grid.h"
 
 namespace quillmote::test {
-
-inline const std::string testData = QUILLMOTE_TEST_DATA;
 
 // Runs the event loop until `done` holds or ten seconds pass.
 inline bool waitFor(const std::function<bool()>& done, int milliseconds = 10000) {
@@ -24,23 +22,39 @@ inline bool waitFor(const std::function<bool()>& done, int milliseconds = 10000)
     return done();
 }
 
-// A store replaying a capture (a name in tests/data, or an absolute path), with its
-// settings and history in a temporary folder and no D-Bus peers.
-struct ReplayStore {
+// Lets Qt deliver what it has posted (layouts above all) before a check.
+inline void settle() {
+    for (int pass = 0; pass < 3; ++pass) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+// A store with its settings and history in a temporary folder and no D-Bus peers,
+// replaying a capture (a name in tests/data, or an absolute path); without one it
+// waits for a radio.
+struct TestStore {
     TempDir dir;
     LaunchSettings settings;
     DeviceStore store;
 
-    explicit ReplayStore(const std::string& capture, QStringList extra = {})
-        : settings(QStringList{"-replayPath", QString::fromStdString(capture.starts_with('/') ? capture : testData + "/" + capture), "-historyPath",
-                               QString::fromStdString((dir.path() / "history").string())} +
-                       extra,
-                   std::make_unique<QSettings>(QString::fromStdString((dir.path() / "settings.ini").string()),
-                                               QSettings::IniFormat)),
+    explicit TestStore(const std::string& capture = {})
+        : settings(QStringList{"-historyPath", path("history")} +
+                       (capture.empty() ? QStringList() : QStringList{"-replayPath", replayPath(capture)}),
+                   std::make_unique<QSettings>(path("settings.ini"), QSettings::IniFormat)),
           store(settings, Calendar("Europe/Berlin", "en_GB"),
-                DeviceStore::Buses{QDBusConnection(QStringLiteral("quillmote-ui-test-no-bus")),
-                                   QDBusConnection(QStringLiteral("quillmote-ui-test-no-bus"))}) {}
+                DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))}) {}
+    QString path(const char* name) const { return QString::fromStdString((dir.path() / name).string()); }
+    static QString replayPath(const std::string& capture) {
+        return QString::fromStdString(capture.starts_with('/') ? capture : QUILLMOTE_TEST_DATA "/" + capture);
+    }
 };
+
+inline QStringList labels(const std::vector<LabelledRow>& rows) {
+    QStringList out;
+    for (const LabelledRow& row : rows) out << row.label;
+    return out;
+}
 
 // Saves a picture of the widget into the build folder's screenshots/, for a person
 // to look at; returns whether the file was written.
