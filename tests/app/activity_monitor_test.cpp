@@ -20,9 +20,17 @@ std::vector<DeviceRecord> crowd(int count, double seconds) {
     return records;
 }
 
-TEST(ActivityMonitor, ForcedUsualLevelStartsOneEpisodeAndStoresIt) {
+// With python-dbusmock as the desktop's notification server.
+class ActivityMonitorTest : public test::PrivateBusTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(bus->startMock("notification_daemon", notifications, false)); }
+
+    const QString notifications = "org.freedesktop.Notifications";
+};
+
+TEST_F(ActivityMonitorTest, ForcedUsualLevelStartsOneEpisodeNotifiesOnceAndStoresIt) {
     test::TempDir dir;
-    SurgeNotifier notifier(test::noBus());
+    SurgeNotifier notifier(bus->bus());
     TestSettings settings{dir.path(), 5.0, 3};  // a 3-minute window needs 2 usable minutes
     ActivityMonitor monitor(notifier, settings, Calendar("Europe/Berlin", "de_DE"));
     EXPECT_EQ(monitor.normal(at(0)), (ActivityMonitor::Normal{5.0, std::nullopt, 0}));
@@ -34,6 +42,7 @@ TEST(ActivityMonitor, ForcedUsualLevelStartsOneEpisodeAndStoresIt) {
     EXPECT_FALSE(monitor.surges()[0].ended);
     EXPECT_DOUBLE_EQ(monitor.surges()[0].usualAround, 5.0);
     EXPECT_EQ(monitor.surges()[0].namedDevices.size(), 16u);
+    EXPECT_TRUE(test::waitUntil([&] { return notifier.notificationId(monitor.surges()[0].id).has_value(); }));
 
     HistoryFiles history(dir.path());
     EXPECT_FALSE(history.loadNamedPresence().days.empty());
@@ -43,6 +52,7 @@ TEST(ActivityMonitor, ForcedUsualLevelStartsOneEpisodeAndStoresIt) {
     for (int s = 1; s <= 4 * 60; ++s) monitor.sample({}, at(start + 5 * 60 + s));
     EXPECT_TRUE(monitor.surges().at(0).ended);
     EXPECT_EQ(history.loadSurges(), monitor.surges());
+    EXPECT_EQ(bus->mockCalls(notifications, "/org/freedesktop/Notifications").count("'Notify'"), 1);
 }
 
 TEST(ActivityMonitor, LearnsWithoutHistoryAndLoadKeepsMinutesClosedMeanwhile) {

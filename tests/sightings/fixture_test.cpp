@@ -167,7 +167,7 @@ TEST(CaptureReplay, WindowsAreHalfOpenAndLoopWithRetiming) {
 
 TEST(PrintableText, EscapesWhatCouldActOnATerminalAndKeepsTheRest) {
     const std::pair<std::string, std::string> cases[] = {
-        {"Küche 🔊 \\", "Küche 🔊 \\"},           // UTF-8 and backslashes pass
+        {"Küche 🔊 € \\", "Küche 🔊 € \\"},       // UTF-8 and backslashes pass
         {"a\nb\r\t\x1b[2J\x7f", "a\\nb\\r\\t\\x1B[2J\\x7F"},
         {"\xc2\x9b" "1m \xc2\xa0", "\\u009B1m \xc2\xa0"},  // C1 CSI escaped, NBSP kept
         // Not UTF-8, overlong in three and four bytes, a surrogate, beyond U+10FFFF.

@@ -134,6 +134,15 @@ std::vector<DeviceRecord> rowsAfter(const std::vector<Advertiser>& advertisers) 
     return table.orderedRecords();
 }
 
+TEST(DeviceTable, FoldWaitsTwiceTheOldRowsPacketInterval) {
+    DeviceTable table;
+    table.absorb(std::vector{lowEnergy("old", 99, -60, speaker()), lowEnergy("old", 100, -60, speaker())}, at(100));
+    table.absorb(std::vector{lowEnergy("new", 101, -60, speaker())}, at(101));
+    EXPECT_EQ(table.records().size(), 2u);  // silent for 1 s of its 2 s: maybe a twin
+    table.absorb(std::vector<Sighting>{}, at(102.5));
+    EXPECT_EQ(table.order(), Keys{"old"});
+}
+
 TEST(DeviceTable, TwinsHeardTogetherStayApartWhileARotationFolds) {
     // A second identical speaker switched on while the first keeps playing.
     EXPECT_EQ(rowsAfter({{"first", 0, 30, 0.2}, {"second", 10.05, 30, 0.2}}).size(), 2u);
@@ -184,9 +193,21 @@ Keys sorted(const DeviceTable& table, Field field, SortDirection direction = Sor
 TEST(DeviceOrder, RowsWithoutAValueGoLastForwardAndTiesToTheEarlierFirstSighting) {
     DeviceTable table;
     table.absorb(std::vector{lowEnergy("strong", 0, -50), lowEnergy("none", 1, std::nullopt), lowEnergy("weak", 2, -70),
-                             lowEnergy("weakToo", 1.5, -70)});
-    EXPECT_EQ(sorted(table, Field::signal), (Keys{"strong", "weakToo", "weak", "none"}));
-    EXPECT_EQ(sorted(table, Field::signal, SortDirection::reverse), (Keys{"none", "weakToo", "weak", "strong"}));
+                             lowEnergy("weakToo", 1.5, -70), lowEnergy("noneToo", 3, std::nullopt)});
+    EXPECT_EQ(sorted(table, Field::signal), (Keys{"strong", "weakToo", "weak", "none", "noneToo"}));
+    EXPECT_EQ(sorted(table, Field::signal, SortDirection::reverse),
+              (Keys{"none", "noneToo", "weakToo", "weak", "strong"}));
+
+    // By distance, a beacon's calibrated range comes before a nearer guess from the transmit power.
+    Advertisement beacon;
+    beacon.manufacturerData = Bytes{0x4C, 0x00, 0x02, 0x15};
+    beacon.manufacturerData->resize(24, 0x11);
+    beacon.manufacturerData->push_back(0xC5);  // -59 dBm at one metre
+    Advertisement quiet;
+    quiet.txPower = -40;
+    DeviceTable ranged;
+    ranged.absorb(std::vector{lowEnergy("guess", 0, -60, quiet), lowEnergy("beacon", 1, -80, beacon)});
+    EXPECT_EQ(sorted(ranged, Field::distance), (Keys{"beacon", "guess"}));
 }
 
 TEST(DeviceOrder, TextColumnsCompareNumbersByValueAndPutMissingValuesLast) {
