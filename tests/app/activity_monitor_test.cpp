@@ -15,8 +15,8 @@ using test::at;
 std::vector<DeviceRecord> crowd(int count, double seconds) {
     std::vector<DeviceRecord> records;
     for (int i = 0; i < count; ++i)
-        records.emplace_back(test::lowEnergy("D" + std::to_string(i), seconds, -60, test::named("Phone " + std::to_string(i))),
-                             false);
+        records.emplace_back(
+            test::lowEnergy("D" + std::to_string(i), seconds, -60, test::named("Phone " + std::to_string(i))), false);
     return records;
 }
 

@@ -34,11 +34,11 @@ TEST(CaptureRecorder, TakesItsPathAndWindowFromTheLaunchSettings) {
 
     // A relative path lands in the temporary folder, where TempDir lives; it is
     // written at the first tick at the deadline, with that tick's sightings.
-    auto relative = recorder({"-capturePath", QString::fromStdString((dir.path().filename() / "relative.json").string()),
-                              "-captureSeconds", "1"});
-    EXPECT_FALSE(relative->written());
-    relative->record(numbered(4), test::at(1));
-    EXPECT_TRUE(relative->written());
+    const QString relative = QString::fromStdString((dir.path().filename() / "relative.json").string());
+    auto inTemp = recorder({"-capturePath", relative, "-captureSeconds", "1"});
+    EXPECT_FALSE(inTemp->written());
+    inTemp->record(numbered(4), test::at(1));
+    EXPECT_TRUE(inTemp->written());
     EXPECT_EQ(Fixture::decodeFile(dir.path() / "relative.json"), numbered(4));
 }
 

@@ -99,9 +99,8 @@ TEST(DeviceStore, AnUnusableReplayStopsBeforeAnythingStarts) {
     test::TempDir files;
     auto bad = files.write("bad.json", "[{\"source\": \"LE\"}]");
     test::TestStore replay({"-replayPath", QString::fromStdString(bad.string())});
-    EXPECT_THAT([&] { replay.store.start(); },
-                testing::ThrowsMessage<CaptureLaunchError>(testing::StrEq(
-                    "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"")));
+    EXPECT_THAT([&] { replay.store.start(); }, testing::ThrowsMessage<CaptureLaunchError>(testing::StrEq(
+        "-replayPath " + bad.string() + " couldn't be read as a capture: sighting 1: missing key \"deviceKey\"")));
     EXPECT_EQ(replay.store.status(), BluetoothStatus::starting);
 }
 

@@ -79,7 +79,7 @@ TEST_F(LaunchSettingsTest, TestSettingsFollowTheirLaunchValues) {
         {{}, std::nullopt, std::nullopt, std::nullopt},
         {{"-replayPath", "demo.json"}, forReplays, std::nullopt, std::nullopt},
         {{"-replayPath", "demo.json", "-historyPath", "/var/h"}, "/var/h", std::nullopt, std::nullopt},
-        {{"-historyPath", "history/here"}, std::filesystem::current_path() / "history/here", std::nullopt, std::nullopt},
+        {{"-historyPath", "h"}, std::filesystem::current_path() / "h", std::nullopt, std::nullopt},
         {{"-usualOverride", "0", "-surgeWindowMinutes", "0"}, std::nullopt, 0.0, std::nullopt},
         {{"-usualOverride", "5.5", "-surgeWindowMinutes", "1"}, std::nullopt, 5.5, 1},
         {{"-surgeWindowMinutes", "99999999999"}, std::nullopt, std::nullopt, INT_MAX},

@@ -99,7 +99,8 @@ using SleepInhibitorTest = test::PrivateBusTest;
 TEST_F(SleepInhibitorTest, HoldsAnIdleLockUntilDestroyed) {
     ASSERT_TRUE(bus->startMock("logind", "org.freedesktop.login1", true));
     const auto inhibitors = [&] {
-        return bus->call("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager.ListInhibitors");
+        return bus->call("org.freedesktop.login1", "/org/freedesktop/login1",
+                         "org.freedesktop.login1.Manager.ListInhibitors");
     };
     auto inhibitor = std::make_unique<SleepInhibitor>(bus->bus());
     ASSERT_TRUE(waitUntil([&] { return inhibitor->isHeld(); }));
