@@ -51,7 +51,7 @@ TEST(ClassOfDevice, KindAndDescriptionByMajorAndMinor) {
         DeviceKind kind;
         const char* description;
     } cases[] = {
-        {0xFF5A020F, DeviceKind::phone, "Phone \u00B7 Smartphone"},  // service-class and format bits play no part
+        {0xFF5A020F, DeviceKind::phone, "Phone \u00B7 Smartphone"},  // service-class and format bits are ignored
         {0x000218, DeviceKind::phone, "Phone"},                      // past the last phone minor
         {0x00011C, DeviceKind::tablet, "Computer \u00B7 Tablet"},
         {0x000120, DeviceKind::computer, "Computer"},                // past the last computer minor

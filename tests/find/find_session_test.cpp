@@ -101,7 +101,7 @@ TEST(FindSession, RotationCandidatesMustAppearNearTheEndOfTheTargetAtASimilarLev
         return find.tick(13.5, {heard("B", lastSeen, rssi, uuid)});
     };
     const auto moved = Status::reacquired("A");
-    EXPECT_EQ(status(7.5), searching) << "appeared 2.5 s before the target's end";
+    EXPECT_EQ(status(7.95), searching) << "appeared 2.05 s before the target's end";
     EXPECT_EQ(status(8.0), moved);
     EXPECT_EQ(status(8.5, 10.4), searching) << "the candidate is quiet itself";
     EXPECT_EQ(status(8.5, 10.5), moved);

@@ -167,13 +167,13 @@ TEST(CaptureReplay, WindowsAreHalfOpenAndLoopWithRetiming) {
 
 TEST(PrintableText, EscapesWhatCouldActOnATerminalAndKeepsTheRest) {
     const std::pair<std::string, std::string> cases[] = {
-        {"Küche 🔊 € \\", "Küche 🔊 € \\"},       // UTF-8 and backslashes pass
+        {"Küche ก ✿ 🔊 \\", "Küche ก ✿ 🔊 \\"},  // UTF-8 of two, three and four bytes and backslashes pass
         {"a\nb\r\t\x1b[2J\x7f", "a\\nb\\r\\t\\x1B[2J\\x7F"},
         {"\xc2\x9b" "1m \xc2\xa0", "\\u009B1m \xc2\xa0"},  // C1 CSI escaped, NBSP kept
         // Not UTF-8, overlong in three and four bytes, a surrogate, beyond U+10FFFF.
         {"\xff\xc3(\xe0\x80\x80\xed\xa0\x80\xf0\x80\x80\x80\xf4\x90\x80\x80",
          "\\xFF\\xC3(\\xE0\\x80\\x80\\xED\\xA0\\x80\\xF0\\x80\\x80\\x80\\xF4\\x90\\x80\\x80"},
-        {"\xe2\x82", "\\xE2\\x82"},  // cut short
+        {"\xe2\x82(\xe2\x82", "\\xE2\\x82(\\xE2\\x82"},  // cut short, inside and at the end
     };
     for (const auto& [text, shown] : cases) EXPECT_EQ(printableText(text), shown) << shown;
 }
