@@ -91,6 +91,7 @@ TEST(DayAxisLabel, LettersAndMondayDatesOfTheLocalDay) {
     // Monday evening in New York is Tuesday in UTC.
     EXPECT_EQ(label(utc(2025, 3, 4, 3), newYork), (Label{"M", "3 Mar"}));
     EXPECT_EQ(label(utc(2025, 3, 4, 3), Calendar("UTC", "en_US")), (Label{"T", std::nullopt}));
+    EXPECT_EQ(label(utc(2026, 1, 5, 12), Calendar("UTC", "en_US")), (Label{"M", "5 Jan"}));  // the table's first month
     // Elul, the thirteenth month of the Hebrew calendar, takes the last entry of the
     // table. Monday 9 September 2024 is 6 Elul 5784.
     EXPECT_EQ(label(utc(2024, 9, 9, 9), Calendar("Asia/Jerusalem", "he_IL@calendar=hebrew")), (Label{"M", "6 Dec"}));

@@ -128,6 +128,7 @@ TEST(AppleClue, UnknownFindMyIBeaconAndPairingMessages) {
     EXPECT_EQ(appleClue({0x07, hex("01 0E 20 00 5A F3")})->label, "AirPods or Beats (model hidden)");
 
     ProximityPairing pairing;
+    EXPECT_EQ(batteryDetail(pairing), std::nullopt);  // no level known: no line at all
     pairing.caseBattery = 30;
     EXPECT_EQ(batteryDetail(pairing), "Battery: buds ?, case 30%");
     pairing.budBatteries = {none, 100};
@@ -173,6 +174,7 @@ TEST(NameClue, FirstListedWordWinsInAnyCase) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Galaxy S24 Buds", "buds", "Earbuds / headphones"},  // before "galaxy s"
         {"Smart Plug Remote", "remote", "Keyboard / mouse"},   // before "plug"
+        {"Anna's AirTag", "airtag", "Tracker"},
         {"Café SPEAKER", "speaker", "Speaker"},               // not ASCII, lower-cased all the same
         {"\u212AEYBOARD", "keyboard", "Keyboard / mouse"},   // the Kelvin sign lower-cases to k
     };
