@@ -31,6 +31,8 @@ TEST(DeviceStore, ReplaysPublishesFiltersAndFinds) {
     auto apple = store.visibleDevices();
     ASSERT_EQ(apple.size(), 2u);
     for (const auto& row : apple) EXPECT_EQ(row.identity.maker, "Apple");
+    store.setSearchText(QStringLiteral("applex "));  // trimming takes the space, not the x
+    EXPECT_TRUE(store.visibleDevices().empty());
     store.setSearchText(QStringLiteral("e7-11"));  // part of a paired row's key
     ASSERT_EQ(store.visibleDevices().size(), 1u);
     EXPECT_EQ(store.visibleDevices()[0].id, "a4-83-e7-11-22-33");
