@@ -93,11 +93,7 @@ void ActivityMonitor::refreshBaselineIfNeeded(Instant now, bool force) {
 void ActivityMonitor::evaluateSurge(std::span<const DeviceRecord> records, Instant now) {
     const std::size_t window = std::min<std::size_t>(minutes_.size(), minutesWindow);
     const std::span<const MinuteRecord> recent(minutes_.data() + (minutes_.size() - window), window);
-    auto usual = [this](Instant minute) -> std::optional<double> {
-        if (settings_.usualOverride) return settings_.usualOverride;
-        if (!baseline_) return std::nullopt;
-        return baseline_->usual(minute).level;
-    };
+    auto usual = [this](Instant minute) { return usualLevel(baseline_, settings_.usualOverride, minute); };
     auto change = detector_.evaluate(recent, usual, now, [records, now] { return namedDevices(records, now); });
     if (!change) return;
     if (change->kind == SurgeDetector::Change::Kind::started) {
@@ -114,23 +110,7 @@ void ActivityMonitor::evaluateSurge(std::span<const DeviceRecord> records, Insta
 }
 
 ActivityMonitor::Normal ActivityMonitor::normal(Instant at) const {
-    if (settings_.usualOverride) return {settings_.usualOverride, std::nullopt, 0};
-    if (!baseline_) return {std::nullopt, std::nullopt, 0};
-    const auto usual = baseline_->usual(at);
-    if (!usual.isKnown()) return {std::nullopt, std::nullopt, usual.daysSoFar};
-    return {usual.level, usual.basis, 0};
-}
-
-std::optional<std::string> ActivityMonitor::basisLabel(std::optional<Baseline::Basis> basis, Instant at,
-                                                       const Calendar& calendar) {
-    if (!basis) return std::nullopt;
-    const std::string kindOfDay = calendar.isWeekend(at) ? "weekends" : "weekdays";
-    switch (*basis) {
-        case Baseline::Basis::sameWeekday: return calendar.weekdayName(at) + "s";
-        case Baseline::Basis::sameKindOfDay: return kindOfDay;
-        case Baseline::Basis::nearbyHours: return kindOfDay + ", nearby hours";
-    }
-    return std::nullopt;
+    return normalAt(baseline_, settings_.usualOverride, at);
 }
 
 std::vector<std::string> ActivityMonitor::namedDevices(std::span<const DeviceRecord> records, Instant now) {

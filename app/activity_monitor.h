@@ -12,6 +12,7 @@
 #include "core/activity/baseline.h"
 #include "core/activity/history_files.h"
 #include "core/activity/named_presence.h"
+#include "core/activity/normal.h"
 #include "core/activity/surge_detector.h"
 #include "core/time/calendar.h"
 
@@ -25,14 +26,7 @@ class ActivityMonitor : public QObject {
     Q_OBJECT
 
 public:
-    // The usual level as the interface shows it: a level (with its basis, absent
-    // when forced by a setting) or still learning with the days so far.
-    struct Normal {
-        std::optional<double> usual;
-        std::optional<Baseline::Basis> basis;
-        int learningDays = 0;
-        friend bool operator==(const Normal&, const Normal&) = default;
-    };
+    using Normal = quillmote::Normal;
 
     static constexpr int minutesWindow = 120;     // minutes handed to each surge evaluation
     static constexpr std::size_t surgesKept = 500; // episodes written to the file
@@ -48,15 +42,12 @@ public:
     void shiftTimes(Instant::duration by) { recorder_.shiftTimes(by); }
     Normal normal(Instant at) const;
 
-    // "Mondays", "weekdays", "weekends, nearby hours"; nothing without a basis.
-    static std::optional<std::string> basisLabel(std::optional<Baseline::Basis> basis, Instant at,
-                                                 const Calendar& calendar);
-
     const std::vector<MinuteRecord>& minutes() const { return minutes_; }
     const std::vector<SurgeEvent>& surges() const { return surges_; }
     const std::optional<Baseline>& baseline() const { return baseline_; }
     int aroundNow() const { return aroundNow_; }
     const NamedPresence& presence() const { return presence_; }
+    std::optional<double> usualOverride() const { return settings_.usualOverride; }
     const HistoryFiles& history() const { return history_; }
 
 signals:

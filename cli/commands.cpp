@@ -57,6 +57,21 @@ const std::vector<Command>& commands() {
          "  --rows               add the published rows, in display order\n"
          "  --duration SECONDS   stop after that long\n",
          runRun},
+        {"activity-page",
+         "activity-page --historyPath DIR [--at TIME] [--range today|month] [--aroundNow N] [-usualOverride N]",
+         "Print the activity page of a history folder.",
+         "Reads the activity history in DIR as the application does at start, without changing\n"
+         "anything in it, and prints what the activity page shows at TIME as one JSON object:\n"
+         "summary, range, devicesAround, comingsAndGoings, unfamiliar, crowds and tooltips.\n"
+         "Times and dates follow the process's time zone and locale (TZ, LC_TIME, LANG).\n"
+         "A missing folder is an empty history.\n\n"
+         "Options:\n"
+         "  --historyPath DIR   the history folder\n"
+         "  --at TIME           the moment to show, ISO 8601 (default: now)\n"
+         "  --range R           today (default) or month, the last 30 days\n"
+         "  --aroundNow N       devices around now (default 0)\n"
+         "  -usualOverride N    a fixed usual level instead of the learned one\n",
+         runActivityPage},
         {"bluez-status", "bluez-status", "Show whether Bluetooth is usable through BlueZ.",
          "Asks BlueZ on the system bus for its adapter, waiting up to 3 s for an answer, and prints\n"
          "one JSON object: status (starting: bluetoothd is not running; unsupported: no adapter;\n"

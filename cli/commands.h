@@ -47,6 +47,7 @@ int runTable(const Command& command, std::span<const std::string_view> args);
 int runActivity(const Command& command, std::span<const std::string_view> args);
 int runFind(const Command& command, std::span<const std::string_view> args);
 int runRun(const Command& command, std::span<const std::string_view> args);
+int runActivityPage(const Command& command, std::span<const std::string_view> args);
 int runBluezStatus(const Command& command, std::span<const std::string_view> args);
 
 }  // namespace quillmote::cli

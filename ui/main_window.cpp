@@ -362,7 +362,7 @@ void MainWindow::refreshStatus() {
     line.aroundNow = activity.aroundNow();
     line.normal = activity.normal(now);
     line.hourName = QString::fromStdString(store_.calendar().hourName(now));
-    if (auto label = ActivityMonitor::basisLabel(line.normal.basis, now, store_.calendar()))
+    if (auto label = basisLabel(line.normal.basis, now, store_.calendar()))
         line.basisLabel = QString::fromStdString(*label);
     line.alertsAllowed = store_.notifier().alertsAllowed();
     line.showsDevices = true;

@@ -1,6 +1,7 @@
 #include "core/time/calendar.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <unicode/dtptngen.h>
 #include <unicode/locid.h>
 #include <unicode/smpdtfmt.h>
@@ -44,11 +45,26 @@ Calendar::Calendar(const std::string& timeZone, const std::string& locale) : tim
     if (U_FAILURE(status)) calendar_.reset();
 }
 
+// The locale dates and times are written in, as POSIX chooses it: LC_ALL, then
+// LC_TIME, then LANG. ICU's own default follows LC_MESSAGES instead.
+static icu::Locale timeLocale() {
+    for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        std::string id(value);
+        id = id.substr(0, id.find_first_of(".@"));  // "de_DE.UTF-8@euro" is "de_DE" to ICU
+        if (id == "C" || id == "POSIX") return icu::Locale("en_US_POSIX");
+        icu::Locale locale(id.c_str());
+        if (!locale.isBogus()) return locale;
+    }
+    return icu::Locale::getDefault();
+}
+
 Calendar Calendar::current() {
     std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::createDefault());
     icu::UnicodeString id;
     if (zone) zone->getID(id);
-    const icu::Locale& locale = icu::Locale::getDefault();
+    const icu::Locale locale = timeLocale();
     Calendar calendar(toUTF8(id), locale.getName());
     // Built from the default zone itself, in case its id does not name a zone again.
     if (zone) {
@@ -69,7 +85,7 @@ Calendar& Calendar::operator=(const Calendar& other) {
         timeZone_ = other.timeZone_;
         locale_ = other.locale_;
         calendar_.reset(other.calendar_ ? other.calendar_->clone() : nullptr);
-        hourFormat_.reset();  // it was for the old locale
+        formats_.clear();  // they were for the old locale
     }
     return *this;
 }
@@ -187,24 +203,47 @@ std::string Calendar::weekdayName(Instant t) const {
     return toUTF8(name);
 }
 
-std::string Calendar::hourName(Instant t) const {
+// The short time style has no skeleton of its own: it is kept under this key.
+constexpr std::string_view shortTimeKey = "\x01short";
+
+std::string Calendar::format(Instant t, std::string_view key) const {
     if (!calendar_) return {};
-    if (!hourFormat_) {
+    auto found = formats_.find(key);
+    if (found == formats_.end()) {
         UErrorCode status = U_ZERO_ERROR;
         const icu::Locale locale(locale_.c_str());
-        // "j" is the locale's own hour field: with a day-period marker where it uses one.
-        std::unique_ptr<icu::DateTimePatternGenerator> generator(
-            icu::DateTimePatternGenerator::createInstance(locale, status));
-        if (U_FAILURE(status)) return {};
-        const icu::UnicodeString pattern = generator->getBestPattern(icu::UnicodeString(u"j"), status);
-        auto format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
-        if (U_FAILURE(status)) return {};
-        hourFormat_ = std::move(format);
+        std::unique_ptr<icu::SimpleDateFormat> format;
+        if (key == shortTimeKey) {
+            format.reset(dynamic_cast<icu::SimpleDateFormat*>(
+                icu::DateFormat::createTimeInstance(icu::DateFormat::kShort, locale)));
+        } else {
+            std::unique_ptr<icu::DateTimePatternGenerator> generator(
+                icu::DateTimePatternGenerator::createInstance(locale, status));
+            if (U_FAILURE(status)) return {};
+            const icu::UnicodeString pattern =
+                generator->getBestPattern(icu::UnicodeString::fromUTF8(icu::StringPiece(key.data(),
+                                                                                          static_cast<int32_t>(key.size()))),
+                                          status);
+            format = std::make_unique<icu::SimpleDateFormat>(pattern, locale, status);
+        }
+        if (U_FAILURE(status) || !format) return {};
+        found = formats_.emplace(std::string(key), std::move(format)).first;
     }
-    hourFormat_->setCalendar(*calendar_);
+    found->second->setCalendar(*calendar_);
     icu::UnicodeString text;
-    hourFormat_->format(toUDate(t), text);
+    found->second->format(toUDate(t), text);
     return toUTF8(text);
+}
+
+// "j" is the locale's own hour field: with a day-period marker where it uses one.
+std::string Calendar::hourName(Instant t) const { return format(t, "j"); }
+
+std::string Calendar::shortTime(Instant t) const { return format(t, shortTimeKey); }
+
+std::string Calendar::formatted(Instant t, std::string_view skeleton) const {
+    // A skeleton is plain pattern letters; the private key of the short style is not one.
+    if (skeleton == shortTimeKey) return {};
+    return format(t, skeleton);
 }
 
 }  // namespace quillmote

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unicode/calendar.h>
 #include <unicode/smpdtfmt.h>
 
@@ -49,6 +51,11 @@ public:
     std::string weekdayName(Instant t) const;
     // The local hour as the locale writes an hour alone: "3 PM", "15 Uhr", "15".
     std::string hourName(Instant t) const;
+    // The locale's short time without a date: "3:05 PM", "15:05".
+    std::string shortTime(Instant t) const;
+    // The fields of an ICU skeleton in the locale's order and punctuation:
+    // "EEEdMMM" gives "Mon, Mar 3" or "Mo., 3. März".
+    std::string formatted(Instant t, std::string_view skeleton) const;
 
     const std::string& timeZone() const { return timeZone_; }
     const std::string& locale() const { return locale_; }
@@ -58,11 +65,12 @@ private:
     std::string locale_;
     // ICU calendars are stateful: every query sets the time first.
     std::unique_ptr<icu::Calendar> calendar_;
-    // Built on first use: finding the locale's hour pattern is costly, and the window
-    // asks for it on every publish.
-    mutable std::unique_ptr<icu::SimpleDateFormat> hourFormat_;
+    // Built on first use and kept, by skeleton: finding a locale's pattern is costly,
+    // and the window formats on every publish.
+    mutable std::map<std::string, std::unique_ptr<icu::SimpleDateFormat>, std::less<>> formats_;
 
     icu::Calendar& at(Instant t) const;
+    std::string format(Instant t, std::string_view key) const;
 };
 
 }  // namespace quillmote

@@ -86,9 +86,9 @@ TEST(ActivityMonitor, BasisLabels) {
     const Calendar english("America/New_York", "en_US");
     const Instant monday = *parseISO8601("2026-03-02T15:00:00Z");
     const Instant saturday = *parseISO8601("2026-03-07T15:00:00Z");
-    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameWeekday, monday, english), "Mondays");
-    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::sameKindOfDay, monday, english), "weekdays");
-    EXPECT_EQ(ActivityMonitor::basisLabel(Baseline::Basis::nearbyHours, saturday, english), "weekends, nearby hours");
+    EXPECT_EQ(basisLabel(Baseline::Basis::sameWeekday, monday, english), "Mondays");
+    EXPECT_EQ(basisLabel(Baseline::Basis::sameKindOfDay, monday, english), "weekdays");
+    EXPECT_EQ(basisLabel(Baseline::Basis::nearbyHours, saturday, english), "weekends, nearby hours");
 }
 
 }  // namespace
