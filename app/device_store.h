@@ -85,6 +85,9 @@ public:
     SurgeNotifier& notifier() { return *notifier_; }
     ClickSynth& clicks() { return *clicks_; }
     const Calendar& calendar() const { return calendar_; }
+    const LaunchSettings& settings() const { return settings_; }
+    // The store's wall clock.
+    Instant now() const { return clock_.wall(); }
 
     const std::optional<std::string>& selectedKey() const { return selectedKey_; }
     void setSelectedKey(std::optional<std::string> key);

@@ -17,12 +17,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "ui/activity/activity_view.h"
 #include "ui/bluetooth_state_view.h"
 #include "ui/device_detail_view.h"
 #include "ui/device_list_delegate.h"
 #include "ui/device_list_model.h"
 #include "ui/find_sheet.h"
 #include "ui/icons.h"
+#include "ui/segmented_control.h"
 #include "ui/status_line.h"
 
 namespace quillmote {
@@ -75,7 +77,23 @@ QWidget* emptyPanel(const QString& title, const QString& text, QWidget* parent) 
 
 }  // namespace
 
-MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent), store_(store) {
+namespace {
+
+// Exact words only: anything else opens the devices page and today's range.
+MainWindow::Page startPage(const LaunchSettings& settings) {
+    return settings.text(QStringLiteral("startPage")) == QStringLiteral("Activity") ? MainWindow::Page::activity
+                                                                                    : MainWindow::Page::devices;
+}
+
+ActivityRange startRange(const LaunchSettings& settings) {
+    return settings.text(QStringLiteral("startRange")) == QStringLiteral("month") ? ActivityRange::month
+                                                                                 : ActivityRange::today;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
+    : QMainWindow(parent), store_(store), page_(startPage(store.settings())) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Quillmote"));
     setMinimumSize(1000, 520);
@@ -93,9 +111,12 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent) : QMainWindow(parent
     split_->setSizes({720, 400});
 
     stateView_ = new BluetoothStateView(this);
+    activity_ = new ActivityView(store_.activity(), store_.calendar(), [this] { return store_.now(); },
+                                 startRange(store_.settings()), this);
     contentStack_ = new QStackedWidget(this);
     contentStack_->addWidget(stateView_);
     contentStack_->addWidget(split_);
+    contentStack_->addWidget(activity_);
     setCentralWidget(contentStack_);
 
     subtitle_ = new QLabel(this);
@@ -187,6 +208,14 @@ void MainWindow::buildToolbar() {
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar_->toggleViewAction()->setVisible(false);
 
+    pagePicker_ = new SegmentedControl({QStringLiteral("Devices"), QStringLiteral("Activity")}, QStringLiteral("View"),
+                                       toolbar_);
+    pagePicker_->setCurrent(page_ == Page::devices ? 0 : 1);
+    connect(pagePicker_, &SegmentedControl::chosen, this,
+            [this](int index) { setPage(index == 0 ? Page::devices : Page::activity); });
+    toolbar_->addWidget(pagePicker_);
+    toolbar_->addSeparator();
+
     hideUnidentified_ = new QCheckBox(hideUnidentifiedAction_->text(), toolbar_);
     connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
     // The box and the View menu's item show the same choice.
@@ -196,7 +225,7 @@ void MainWindow::buildToolbar() {
     };
     connect(&store_, &DeviceStore::hideUnidentifiedChanged, this, showHideUnidentified);
     showHideUnidentified();
-    toolbar_->addWidget(hideUnidentified_);
+    hideUnidentifiedBoxAction_ = toolbar_->addWidget(hideUnidentified_);
     // Actions, not widgets: the toolbar shows or hides an action's button itself.
     toolbar_->addAction(resortAction_);
     toolbar_->addAction(clearSilentAction_);
@@ -211,7 +240,16 @@ void MainWindow::buildToolbar() {
     search_->setMinimumWidth(220);
     search_->setMaximumWidth(320);
     connect(search_, &QLineEdit::textChanged, &store_, &DeviceStore::setSearchText);
-    toolbar_->addWidget(search_);
+    searchAction_ = toolbar_->addWidget(search_);
+}
+
+void MainWindow::setPage(Page page) {
+    if (page == page_) return;
+    page_ = page;
+    pagePicker_->setCurrent(page == Page::devices ? 0 : 1);
+    refreshContent();
+    refreshActions();
+    refreshStatus();
 }
 
 QToolButton* MainWindow::resortButton() const {
@@ -324,12 +362,19 @@ void MainWindow::refreshDetail() {
 void MainWindow::refreshContent() {
     const BluetoothStatus status = store_.status();
     stateView_->setStatus(status, store_.problem());
-    contentStack_->setCurrentIndex(status == BluetoothStatus::ready ? 1 : 0);
+    if (status != BluetoothStatus::ready)
+        contentStack_->setCurrentWidget(stateView_);
+    else
+        contentStack_->setCurrentWidget(showsDevices() ? static_cast<QWidget*>(split_) : activity_);
 }
 
 void MainWindow::refreshActions() {
     const auto& order = store_.sortOrder();
-    resortAction_->setVisible(!order.empty() && order.front().isSnapshot());
+    hideUnidentifiedBoxAction_->setVisible(showsDevices());
+    hideUnidentifiedAction_->setVisible(showsDevices());
+    searchAction_->setVisible(showsDevices());
+    resortAction_->setVisible(showsDevices() && !order.empty() && order.front().isSnapshot());
+    clearSilentAction_->setVisible(showsDevices());
     clearSilentAction_->setEnabled(store_.clearableCount() > 0);
 }
 
@@ -357,7 +402,7 @@ void MainWindow::sortByColumn(int column) {
 
 void MainWindow::refreshStatus() {
     ActivityMonitor& activity = store_.activity();
-    const Instant now = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
+    const Instant now = store_.now();
     StatusLine line;
     line.aroundNow = activity.aroundNow();
     line.normal = activity.normal(now);
@@ -365,7 +410,7 @@ void MainWindow::refreshStatus() {
     if (auto label = basisLabel(line.normal.basis, now, store_.calendar()))
         line.basisLabel = QString::fromStdString(*label);
     line.alertsAllowed = store_.notifier().alertsAllowed();
-    line.showsDevices = true;
+    line.showsDevices = showsDevices();
     line.clearableCount = store_.clearableCount();
     const QString text = line.text();
     subtitle_->setText(text);

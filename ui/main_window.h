@@ -19,9 +19,11 @@ class QToolButton;
 
 namespace quillmote {
 
+class ActivityView;
 class BluetoothStateView;
 class DeviceDetailView;
 class DeviceListModel;
+class SegmentedControl;
 
 
 // The one window: the radio's state or the device list beside the selected device's
@@ -31,7 +33,16 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
+    enum class Page { devices, activity };
+
     explicit MainWindow(DeviceStore& store, QWidget* parent = nullptr);
+
+    Page page() const { return page_; }
+    void setPage(Page page);
+    // The list, its actions and its silent count belong to the devices page.
+    bool showsDevices() const { return page_ == Page::devices; }
+    ActivityView* activityView() const { return activity_; }
+    SegmentedControl* pagePicker() const { return pagePicker_; }
 
     QString statusLine() const;
     QTableView* deviceTable() const { return table_; }
@@ -66,7 +77,12 @@ private:
     QStackedWidget* contentStack_;
     BluetoothStateView* stateView_;
     QSplitter* split_;
+    ActivityView* activity_;
+    Page page_;
     QToolBar* toolbar_;
+    SegmentedControl* pagePicker_;
+    QAction* hideUnidentifiedBoxAction_;
+    QAction* searchAction_;
     QLineEdit* search_;
     QCheckBox* hideUnidentified_;
     QAction* hideUnidentifiedAction_;

@@ -238,15 +238,15 @@ ActivityPage buildActivityPage(const ActivityPageInput& input, const Calendar& c
     return page;
 }
 
-std::optional<std::size_t> selectedBucket(std::span<const ActivityBucket> buckets, Instant x, ActivityRange range,
+std::optional<std::size_t> selectedBucket(std::span<const Instant> starts, Instant x, ActivityRange range,
                                           const Calendar& calendar) {
-    const auto slot = range == ActivityRange::today ? calendar.startOfHour(x) : calendar.startOfDay(x);
+    const auto slotOf = [&](Instant t) {
+        return range == ActivityRange::today ? calendar.startOfHour(t) : calendar.startOfDay(t);
+    };
+    const auto slot = slotOf(x);
     if (!slot) return std::nullopt;
-    for (std::size_t i = 0; i < buckets.size(); ++i) {
-        const auto start = range == ActivityRange::today ? calendar.startOfHour(buckets[i].start)
-                                                         : calendar.startOfDay(buckets[i].start);
-        if (start == slot) return i;
-    }
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        if (slotOf(starts[i]) == slot) return i;
     return std::nullopt;
 }
 

@@ -122,9 +122,9 @@ ActivityPage buildActivityPage(const ActivityPageInput& input, const Calendar& c
 // unfamiliar named devices, and this week's crowds.
 std::string activitySummary(const ActivityPageInput& input, const Calendar& calendar);
 
-// The bucket a pointer at `x` selects: the first one in the same local hour (today)
-// or day (month).
-std::optional<std::size_t> selectedBucket(std::span<const ActivityBucket> buckets, Instant x, ActivityRange range,
+// The bucket a pointer at `x` selects, among buckets starting at `starts`: the first
+// one in the same local hour (today) or day (month).
+std::optional<std::size_t> selectedBucket(std::span<const Instant> starts, Instant x, ActivityRange range,
                                           const Calendar& calendar);
 
 // Rounded to the nearest integer, halves away from zero: "14".
