@@ -151,6 +151,76 @@ kill -TERM "$long"
 wait "$long" || fail "run --duration 3000000 did not stop cleanly on SIGTERM"
 [ "$(wc -l <"$work/out")" -ge 2 ] || fail "run --duration 3000000 printed $(wc -l <"$work/out") lines"
 
+# activity-page: the page of a history folder, read only, in the process's zone and locale.
+mkdir -p "$work/page"
+$py - "$work/page" <<'PY'
+import json, sys
+folder = sys.argv[1]
+start = 1772668800  # 2026-03-05T00:00:00Z
+with open(folder + "/minutes-2026-03-05.csv", "w") as f:
+    f.write("minute_utc,observed_s,around,passing,arrived,left,moved\n")
+    for m in range(15 * 60):  # 10 before 09:00 UTC, 20 after; the 3 AM hour in New York unobserved
+        f.write("%d,%d,%.2f,1,2,1,0\n" % (start + 60 * m, 30 if 480 <= m < 540 else 60, 10 if m < 540 else 20.5))
+json.dump([{"id": "6F9619FF-8B86-D011-B42D-00C04FC964FF", "started": "2026-03-05T14:02:00Z", "usualAround": 12.5,
+            "aroundAtStart": 25, "peakAround": 30.5, "namedDevices": ["Meeting Room TV"]}],
+          open(folder + "/surges.json", "w"))
+PY
+listing() { find "$work/page" -type f -exec md5sum {} + | sort; }
+listing >"$work/page.before"
+# run_in ZONE LOCALE ARGS...: run, in that time zone and locale.
+run_in() {
+    local zone=$1 locale=$2
+    shift 2
+    env TZ="$zone" LANG="$locale" LC_ALL= LC_TIME= "$cli" "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/status"
+}
+page() { run_in America/New_York en_US.UTF-8 activity-page --historyPath "$work/page" "$@"; }
+page --at 2026-03-05T15:30:00Z --aroundNow 4
+[ "$(status)" = 0 ] || fail "activity-page exited $(status): $(cat "$work/err")"
+$py - "$work/out" <<'PY' || fail "activity-page today: $(head -c 1500 "$work/out")"
+import json, sys
+text = open(sys.argv[1]).read()
+page = json.loads(text)
+assert text == json.dumps(page, indent=2, sort_keys=True, ensure_ascii=False) + "\n"
+assert page["summary"] == ("Unusual crowd since 9:02\u202fAM: 31 around at peak, usual 13 · "
+                           "busiest today 4\u202fAM–5\u202fAM with 21 around · 1 unusual crowd this week"), page["summary"]
+around = page["devicesAround"]
+assert page["range"] == "today" and len(around["buckets"]) == 24 and len(page["tooltips"]) == 24
+assert around["domain"] == ["2026-03-05T05:00:00.000Z", "2026-03-06T05:00:00.000Z"], around["domain"]
+assert around["buckets"][3] == {"start": "2026-03-05T08:00:00.000Z"}, around["buckets"][3]
+assert page["tooltips"][4] == {"start": "2026-03-05T09:00:00.000Z", "title": "4\u202fAM",
+                               "lines": ["21 around on average"]}, page["tooltips"][4]
+points = page["comingsAndGoings"]["points"]
+assert [p["start"][11:13] for p in points] == ["05", "06", "07", "09", "10", "11", "12", "13", "14"], points
+assert page["comingsAndGoings"]["totals"] == {"arrived": 1080, "left": 540, "moved": 0, "passing": 540}
+assert page["crowds"]["rows"] == [{"line1": "Thu, Mar 5, 9:02\u202fAM, still going · 31 around at peak, usual 13",
+                                   "line2": "Meeting Room TV"}], page["crowds"]
+assert "text" in page["unfamiliar"] and "footnote" in page["unfamiliar"]
+PY
+page --at 2026-03-05T15:30:00Z --range month
+$py - "$work/out" <<'PY' || fail "activity-page month: $(head -c 1500 "$work/out")"
+import json, sys
+page = json.load(open(sys.argv[1]))
+around = page["devicesAround"]
+assert page["range"] == "month" and len(around["buckets"]) == 30 and around["series"] == ["Average", "Busiest minute"]
+assert around["buckets"][-1] == {"start": "2026-03-05T05:00:00.000Z", "around": 17.0, "peak": 20.5}, around["buckets"][-1]
+mondays = [m for m in around["marks"] if "date" in m]
+assert [m["date"] for m in mondays] == ["9 Feb", "16 Feb", "23 Feb", "2 Mar"] and {m["label"] for m in mondays} == {"M"}
+PY
+# Before the crowd began it is not there yet; a 24-hour clock has no AM or PM.
+run_in Europe/Berlin de_DE.UTF-8 activity-page --historyPath "$work/page" --at 2026-03-05T14:00:00Z
+[ "$(status)" = 0 ] && grep -q '"summary": "0 around now. Still learning.* · busiest today 10 Uhr–11 Uhr with 21 around · no unusual crowds this week"' "$work/out" &&
+    ! grep -q 'AM\|PM' "$work/out" || fail "activity-page in German before the crowd: $(grep summary "$work/out") $(cat "$work/err")"
+listing | cmp -s - "$work/page.before" || fail "activity-page changed the history folder"
+run activity-page --historyPath "$work/nowhere" --range month
+[ "$(status)" = 0 ] && grep -q '"text": "None recorded yet' "$work/out" || fail "activity-page of a missing folder: $(cat "$work/err")"
+[ -e "$work/nowhere" ] && fail "activity-page created the missing folder"
+expect 1 "$work/page.before: Not a folder" activity-page --historyPath "$work/page.before"
+[ "$(wc -l <"$work/err")" = 1 ] || fail "activity-page of a file: not one line"
+expect 2 "--range is today or month" activity-page --historyPath "$work/page" --range week
+expect 2 "--at needs an ISO 8601 time" activity-page --historyPath "$work/page" --at yesterday
+expect 2 "activity-page needs --historyPath" activity-page
+
 # private_bus: starts a dbus-daemon of its own, for address and bus_pid.
 private_bus() {
     { read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
