@@ -62,6 +62,14 @@ void fillRow(QWidget* row, const std::vector<std::pair<QColor, QString>>& items)
     }
 }
 
+// Whether a box already shows what `key` sums up; remembers it otherwise. Rebuilding
+// a box lays out the whole page again, so unchanged boxes are left alone.
+bool showsAlready(QWidget* box, const QString& key) {
+    if (box->property("shown").toString() == key) return true;
+    box->setProperty("shown", key);
+    return false;
+}
+
 // Replaces everything a box shows.
 QVBoxLayout* cleared(QWidget* box) {
     delete box->layout();
@@ -203,6 +211,7 @@ void ActivityView::changeEvent(QEvent* event) {
                 label->setPalette(QPalette());
                 makeSecondary(*label);
             }
+            for (QWidget* box : {aroundLegend_, totalsRow_, unfamiliarBox_, crowdsBox_}) box->setProperty("shown", {});
             applyColours();
             refresh();
         }, Qt::QueuedConnection);
@@ -241,7 +250,8 @@ void ActivityView::showDevicesAround() {
     aroundChart_->setSelectable(std::move(starts), model.tooltips);
 
     const QColor secondColour = page_.range == ActivityRange::today ? colours.reference : colours.second;
-    fillRow(aroundLegend_, {{colours.first, text(model.series[0])}, {secondColour, text(model.series[1])}});
+    if (!showsAlready(aroundLegend_, text(model.series[1])))
+        fillRow(aroundLegend_, {{colours.first, text(model.series[0])}, {secondColour, text(model.series[1])}});
 }
 
 void ActivityView::showComingsAndGoings() {
@@ -270,6 +280,12 @@ void ActivityView::showComingsAndGoings() {
     comingsChart_->setLargest(largest);
     comingsChart_->setSelectable(std::move(starts), model.tooltips);
 
+    const QString totals = QStringLiteral("%1 %2 %3 %4")
+                               .arg(model.totals.arrived)
+                               .arg(model.totals.left)
+                               .arg(model.totals.moved)
+                               .arg(model.totals.passing);
+    if (showsAlready(totalsRow_, totals)) return;
     fillRow(totalsRow_, {{colours.first, QStringLiteral("Arrived %1").arg(model.totals.arrived)},
                          {colours.second, QStringLiteral("Left %1").arg(model.totals.left)},
                          {colours.third, QStringLiteral("Moved %1").arg(model.totals.moved)}});
@@ -280,6 +296,9 @@ void ActivityView::showComingsAndGoings() {
 
 void ActivityView::showUnfamiliar() {
     const UnfamiliarDevices& model = page_.unfamiliar;
+    QString key = text(model.text.value_or(""));
+    for (const auto& row : model.rows) key += text(row.name + "\n" + row.detail + "\n");
+    if (showsAlready(unfamiliarBox_, key)) return;
     QVBoxLayout* layout = cleared(unfamiliarBox_);
     layout->addWidget(headline(model.title, unfamiliarBox_));
     if (model.text) layout->addWidget(styledLabel(text(*model.text), nullptr, true, unfamiliarBox_));
@@ -295,6 +314,9 @@ void ActivityView::showUnfamiliar() {
 
 void ActivityView::showCrowds() {
     const SurgeLog& model = page_.crowds;
+    QString key = text(model.text.value_or("") + model.caption.value_or(""));
+    for (const auto& row : model.rows) key += text(row.line1 + "\n" + row.line2 + "\n");
+    if (showsAlready(crowdsBox_, key)) return;
     QVBoxLayout* layout = cleared(crowdsBox_);
     layout->addWidget(headline(model.title, crowdsBox_));
     if (model.text) layout->addWidget(styledLabel(text(*model.text), nullptr, true, crowdsBox_));

@@ -84,7 +84,8 @@ void TimeChart::setSlots(std::span<const ActivityBucket> buckets, const TimeAxis
     // Room under the plot for the time labels, two lines on the daily axis.
     const QFontMetricsF metrics(captionFont(font()));
     const int lines = range == ActivityRange::month ? 2 : 1;
-    chart()->setMargins(QMargins(4, 4, 8, static_cast<int>(std::ceil(lines * metrics.lineSpacing() + 6))));
+    const QMargins margins(4, 4, 8, static_cast<int>(std::ceil(lines * metrics.lineSpacing() + 6)));
+    if (chart()->margins() != margins) chart()->setMargins(margins);
     xAxis_->setRange(0, std::max(seconds(axis.domainEnd), 1.0));
     reselect();
     viewport()->update();
