@@ -127,6 +127,7 @@ TEST(ActivityPage, ChartsKeepEverySlotAndPlotOnlyHeardOnes) {
     addHour(page.minutes, newYorkWinter(2026, 3, 5, 13), 30, 20);  // events but no usable minute
     addHour(page.minutes, newYorkWinter(2026, 3, 2, 9), 4);        // Monday
     addHour(page.minutes, newYorkWinter(2026, 3, 2, 10), 8);
+    page.minutes.push_back({newYorkWinter(2026, 3, 5, 2), 60, 3, 0, 0, 0, 0});  // one heard minute is enough
 
     const ActivityPage today = page.build();
     const auto& around = today.devicesAround;
@@ -142,9 +143,9 @@ TEST(ActivityPage, ChartsKeepEverySlotAndPlotOnlyHeardOnes) {
     EXPECT_EQ(labels, (std::vector<std::string>{"12" + nb + "AM", "3" + nb + "AM", "6" + nb + "AM", "9" + nb + "AM",
                                                 "12" + nb + "PM", "3" + nb + "PM", "6" + nb + "PM", "9" + nb + "PM"}));
     const auto& comings = today.comingsAndGoings;
-    ASSERT_EQ(comings.points.size(), 1u);
+    ASSERT_EQ(comings.points.size(), 2u);
     EXPECT_EQ(comings.totals.arrived, 120);  // the unusable hour's events are not plotted
-    EXPECT_EQ(comings.tooltips[0].lines, (std::vector<std::string>{"Arrived 120", "Left 60", "Moved 0", "Passing 60"}));
+    EXPECT_EQ(comings.tooltips[1].lines, (std::vector<std::string>{"Arrived 120", "Left 60", "Moved 0", "Passing 60"}));
 
     const ActivityPage month = page.build(ActivityRange::month);
     ASSERT_EQ(month.devicesAround.buckets.size(), 30u);

@@ -111,6 +111,7 @@ TEST_F(ActivityFixture, ShowsBothRangesAndTheHoveredBucket) {
     EXPECT_TRUE(around.viewport()->rect().contains(around.tooltipRect().toRect()));
 
     // The month, through the switch as a user clicks it.
+    EXPECT_EQ(view.rangeSwitch()->titles(), (QStringList{"Today", "Last 30 days"}));
     auto* month = view.rangeSwitch()->findChildren<QToolButton*>().at(1);
     QTest::mouseClick(month, Qt::LeftButton);
     settle();  // the axis needs a second line of labels: the plot moves
