@@ -174,6 +174,7 @@ TEST(ActivityPage, OpensFromTheLaunchSettingsAndHidesTheListActions) {
     EXPECT_FALSE(window.hideUnidentifiedBox()->isVisible());
     EXPECT_FALSE(window.searchField()->isVisible());
     EXPECT_FALSE(window.showsDevices());
+    settle();
     EXPECT_TRUE(test::saveScreenshot(window, "main-window-activity"));
 
     auto* devices = window.pagePicker()->findChildren<QToolButton*>().at(0);
