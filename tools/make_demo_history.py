@@ -13,9 +13,10 @@ unusual crowds (surges.json) and when each named device was heard per local day
 nights, busy weekday hours with a dip at lunch, quiet weekends. The machine was
 off twice for an hour or more, and now and then its sampling stalls or it is
 restarted, which leaves minutes too thinly observed to count. Two crowds on
-weekdays of the last two weeks are planted in the minutes; their records start
-and end where the program's own rules would, and peak at the busiest minute in
-between. Six regulars are heard on most days, and two names are new today.
+weekdays of the last two weeks are planted in the minutes; their records hold
+what the program's crowd rule makes of these minutes: where it starts and ends,
+the usual and window levels it compares, and the highest window level between.
+Six regulars are heard on most days, and two names are new today.
 
 The history ends at --end (ISO 8601, or "now"; by default the demo capture's
 start, 2026-03-05T09:30:00Z): the last minute written is the one closed by then.
@@ -54,6 +55,8 @@ MINUTES_PER_HOUR = 20
 DAYS_NEEDED = 3
 WINDOW = 30 * 60  # seconds of minutes a crowd is judged on
 RISE_FACTOR, MINIMUM_RISE, END_FACTOR = 1.5, 10.0, 1.25
+MAX_GAP = 3600  # seconds without a usable minute that end a crowd
+HANDED = 120  # newest closed minutes each judgement is given
 
 
 # ---- Deterministic randomness ----
@@ -336,6 +339,14 @@ def around_text(value):
     return "%.2f" % value
 
 
+def total(values):
+    # Added one by one, as the program does: sum() may round differently.
+    out = 0.0
+    for value in values:
+        out += value
+    return out
+
+
 class Judge:
     """The usual level (median hourly means of the four weeks before the day, by
     weekday, kind of day, then neighbouring hours) and the crowd rule over the
@@ -347,17 +358,21 @@ class Judge:
         # Local (date, weekday, hour) of every minute, and of the moment it closes.
         self.at = [(t.date(), t.weekday(), t.hour) for t in (local(m) for m, _, _ in self.rows)]
         self.closing = [local(m + 60).date() for m, _, _ in self.rows]
+        self.hour_of = []
         for (m, observed, around), (day, weekday, hour) in zip(self.rows, self.at):
+            start = m - local(m).minute * 60
+            self.hour_of.append(start)
             if observed >= USABLE:
-                entry = groups.setdefault(m - local(m).minute * 60, [day, weekday, hour, 0.0, 0])
+                entry = groups.setdefault(start, [day, weekday, hour, 0.0, 0, start])
                 entry[3] += around
                 entry[4] += 1
-        self.hours = [(day, weekday, hour, total / count)
-                      for day, weekday, hour, total, count in groups.values() if count >= MINUTES_PER_HOUR]
+        self.hours = [(day, weekday, hour, added / count, start)
+                      for day, weekday, hour, added, count, start in groups.values() if count >= MINUTES_PER_HOUR]
         self.cache = {}
         self.found = self._crowds()
 
     def usual(self, today, weekday, hour):
+        """The usual level and the start of an hour its median comes from."""
         key = (today, weekday, hour)
         if key not in self.cache:
             self.cache[key] = self._usual(today, weekday, hour)
@@ -372,33 +387,58 @@ class Judge:
                        [h for h in hours if h[2] == hour],
                        [h for h in hours if h[2] in near]):
             if len({h[0] for h in chosen}) >= DAYS_NEEDED:
-                means = sorted(h[3] for h in chosen)
-                middle = len(means) // 2
-                return means[middle] if len(means) % 2 else means[middle - 1] / 2 + means[middle] / 2
-        return None
+                chosen = sorted(chosen, key=lambda h: h[3])
+                middle = len(chosen) // 2
+                if len(chosen) % 2:
+                    return chosen[middle][3], chosen[middle][4]
+                return chosen[middle - 1][3] / 2 + chosen[middle][3] / 2, chosen[middle][4]
+        return None, None
 
     def _crowds(self):
-        """Every crowd the rule finds: (started, ended, usual, around at start)."""
+        """Every crowd the rule finds, as the program records it, with the rows
+        its levels were taken at: started, ended (None while it goes on), usual,
+        around at start, peak, and the newest usable rows at the start and at the
+        peak."""
         found, open_ = [], None
         usable = [i for i, row in enumerate(self.rows) if row[1] >= USABLE]
         times = [self.rows[i][0] for i in usable]
-        for (m, _, _), today in zip(self.rows, self.closing):
-            now = m + 60  # the minute closes on the first sample after it
+        for i, ((m, _, _), today) in enumerate(zip(self.rows, self.closing)):
+            # The minute closes on the first sample after it, a fraction of a second
+            # past m + 60 (recorded as m + 60), so the minute that began 30 minutes
+            # before that falls just outside the window.
+            now = m + 60
+            if open_ is not None:
+                # Among the newest minutes handed over, the last usable one: when it
+                # lies an hour or more back, the crowd ends there.
+                newest = bisect.bisect_right(usable, i) - 1
+                if newest >= 0 and usable[newest] > i - HANDED and times[newest] > open_[0]:
+                    ended = times[newest] if now - times[newest] >= MAX_GAP else None
+                else:
+                    ended = open_[0] if now - open_[0] > MAX_GAP else None
+                if ended is not None:
+                    open_[1] = ended
+                    found.append(tuple(open_))
+                    open_ = None
+                    continue
             recent = usable[bisect.bisect_right(times, now - WINDOW):bisect.bisect_right(times, m)]
-            if len(recent) < WINDOW // 60 * 2 // 3:
+            if len(recent) < max(1, WINDOW // 60 * 2 // 3):
                 continue
-            levels = [self.usual(today, *self.at[i][1:]) for i in recent]
+            levels = [self.usual(today, *self.at[j][1:])[0] for j in recent]
             if None in levels:
                 continue
-            around = sum(self.rows[i][2] for i in recent) / len(recent)
-            usual = sum(levels) / len(levels)
+            around = total(self.rows[j][2] for j in recent) / len(recent)
+            usual = total(levels) / len(levels)
             if open_ is None:
                 if around >= usual * RISE_FACTOR and around >= usual + MINIMUM_RISE:
-                    open_ = [now, None, usual, around]
+                    open_ = [now, None, usual, around, around, recent[-1], recent[-1]]
             elif around < usual * END_FACTOR:
                 open_[1] = now
                 found.append(tuple(open_))
                 open_ = None
+            elif around > open_[4]:
+                open_[4], open_[6] = around, recent[-1]
+        if open_ is not None:
+            found.append(tuple(open_))
         return found
 
 
@@ -413,14 +453,6 @@ def exact_in_json(value):
     high = (here + Fraction(math.nextafter(value, math.inf))) / 2
     margin = (high - low) / 100
     return low + margin < text < high - margin
-
-
-def tidy(value):
-    # Two decimals, nudged until every JSON writer spells it the same way.
-    value = round(value, 2)
-    while not exact_in_json(value):
-        value = round(value + 0.01, 2)
-    return value
 
 
 def dump(document):
@@ -496,34 +528,42 @@ def named_document(heard, local):
 
 
 def surges_document(judge, heard):
-    rows = {m: around for m, _, around in judge.rows}
     ids = Rng("ids")
     out = []
-    for started, ended, usual, at_start in judge.found:
-        peak = max(rows[m] for m in rows if started <= m < ended)
+    for started, ended, usual, at_start, peak, _, _ in judge.found:
         names = sorted(name for name, spans in heard.items()
                        if any(a <= started < b for a, b, _ in spans))
-        out.append({"aroundAtStart": tidy(at_start), "ended": iso(ended), "id": ids.uuid(),
-                    "namedDevices": names, "peakAround": peak, "started": iso(started),
-                    "usualAround": tidy(usual)})
+        surge = {"aroundAtStart": at_start, "id": ids.uuid(), "namedDevices": names, "peakAround": peak,
+                 "started": iso(started), "usualAround": usual}
+        if ended is not None:
+            surge["ended"] = iso(ended)
+        out.append(surge)
     return out
 
 
-def settle_peaks(minutes, local):
-    """Raises each crowd's highest minute a sample's worth until its level reads
-    back the same in every JSON writer, then judges the minutes again."""
-    while True:
+def settle(minutes, local):
+    """Judges the minutes, and while a level a crowd records has a text that not
+    every JSON writer would spell the same, adds a sample's worth to a minute it
+    comes from and judges again."""
+    for _ in range(200):
         judge = Judge(minutes, local)
-        by_minute = {row[0]: row for row in minutes}
-        changed = False
-        for started, ended, _, _ in judge.found:
-            peak = max((row for row in minutes if started <= row[0] < ended and row[1] >= 1),
-                       key=lambda row: float(around_text(row[2])))
-            if not exact_in_json(float(around_text(peak[2]))):
-                by_minute[peak[0]][2] += 1 / peak[1]
-                changed = True
-        if not changed:
+        bumped = set()
+        for _, _, usual, at_start, peak, start_row, peak_row in judge.found:
+            if not exact_in_json(at_start):
+                bumped.add(start_row)
+            if not exact_in_json(peak):
+                bumped.add(peak_row)
+            if not exact_in_json(usual):
+                # The newest minute's usual level comes from this hour's median.
+                _, hour = judge.usual(judge.closing[start_row], *judge.at[start_row][1:])
+                bumped.add(next(i for i, row in enumerate(judge.rows)
+                                if judge.hour_of[i] == hour and row[1] >= USABLE))
+        if not bumped:
             return judge
+        for i in bumped:
+            row = minutes[i]
+            row[2] = (round(row[2] * row[1]) + 1) / row[1]
+    raise ValueError("the crowds' levels did not settle")
 
 
 # ---- Output ----
@@ -623,7 +663,11 @@ def main(argv):
     end_minute = int(args.end // 60 * 60)
     days = Days(end_minute, local)
     minutes, crowds, sampled = history(days, local, end_minute)
-    judge = settle_peaks(minutes, local)
+    try:
+        judge = settle(minutes, local)
+    except ValueError as error:
+        sys.stderr.write("make_demo_history.py: %s\n" % error)
+        return 1
     heard = presence(days, sampled, crowds, end_minute)
     contents = files(minutes, surges_document(judge, heard), named_document(heard, local))
     try:
