@@ -16,12 +16,14 @@ restarted, which leaves minutes too thinly observed to count. Two crowds on
 weekdays of the last two weeks are planted in the minutes; their records hold
 what the program's crowd rule makes of these minutes: where it starts and ends,
 the usual and window levels it compares, and the highest window level between.
-Six regulars are heard on most days, and two names are new today.
+Every name the demo capture carries is a regular, heard on three or more of the
+past days, so that a replay of it shows only the two names that are new today.
 
 The history ends at --end (ISO 8601, or "now"; by default the demo capture's
 start, 2026-03-05T09:30:00Z): the last minute written is the one closed by then.
-Randomness comes from a fixed seed, so the same arguments always write the same
-bytes. An existing folder is only written into when it is empty or holds nothing
+The names come from the capture given by --capture (data/demo-capture.json by
+default). Randomness comes from a fixed seed, so the same arguments and capture
+always write the same bytes. An existing folder is only written into when it is empty or holds nothing
 but history files; its minute files are then replaced.
 
 Standard library only.
@@ -43,6 +45,7 @@ from fractions import Fraction
 
 SEED = "quillmote-history-1"
 DEFAULT_END = "2026-03-05T09:30:00Z"
+DEFAULT_CAPTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "data", "demo-capture.json")
 DAYS = 24  # local days before today that the history reaches into
 INSTALLED_AT = 10 * 3600 + 12 * 60 + 37  # local time of day the first run started
 HEADER = "minute_utc,observed_s,around,passing,arrived,left,moved"
@@ -57,6 +60,8 @@ WINDOW = 30 * 60  # seconds of minutes a crowd is judged on
 RISE_FACTOR, MINIMUM_RISE, END_FACTOR = 1.5, 10.0, 1.25
 MAX_GAP = 3600  # seconds without a usable minute that end a crowd
 HANDED = 120  # newest closed minutes each judgement is given
+REGULAR_DAYS = 3  # past days with a minute or more that make a name familiar
+SECONDS_A_DAY_COUNTS = 60
 
 
 # ---- Deterministic randomness ----
@@ -207,16 +212,55 @@ CROWDS = [(10, 10.25 * 3600, 65, lambda level: 0.9 * level + 3),  # a training s
 OUTAGES = [(17, 19 * 3600 + 32 * 60 + 10, 218),  # an upgrade in the evening
            (9, 12 * 3600 + 5 * 60 + 23, 76)]  # a power cut over lunch
 
-# Named devices heard most days: name, weekday chance, weekend chance, local hours
-# (None: all day).
-REGULARS = [
-    ("Meeting Room TV", 0.95, 0.0, (7.8, 18.4)),
-    ("Jabra Evolve2 65", 0.85, 0.0, (8.6, 17.2)),
-    ("LE-Bose QC45", 0.75, 0.0, (9.2, 17.8)),
-    ("Pixel Watch 2", 0.9, 0.15, (8.3, 16.9)),
-    ("MX Keys Mini", 0.85, 0.0, (8.9, 17.5)),
-    ("HP ENVY 6000 series", 1.0, 1.0, None),
-]
+# Named devices that visit: none may be a name the capture carries, or the replay
+# would not show them as new.
+SPEAKERPHONE, WATCH, HEADPHONES = "Poly Sync 20", "Forerunner 265", "WH-1000XM5"
+
+
+# ---- The capture's names ----
+
+def capture_names(path):
+    """name -> (broadcast, stays): whether some sighting of a device by that name
+    was heard over the air, not only listed as paired, and whether all those keep
+    one address (the room's own equipment) rather than a rotating one (carried by
+    someone). A capture is a list of sightings: source "LE" or "PR", a device key,
+    an advertisement that may hold a localName, and maybe a cachedName."""
+    with open(path, encoding="utf-8") as f:
+        sightings = json.load(f)
+    if not isinstance(sightings, list) or not all(isinstance(s, dict) for s in sightings):
+        raise ValueError("%s is not a list of sightings" % path)
+    names = {}
+    for sighting in sightings:
+        advertisement = sighting.get("advertisement")
+        local_name = advertisement.get("localName") if isinstance(advertisement, dict) else None
+        on_air = sighting.get("source") == "LE"
+        key = sighting.get("deviceKey")
+        # A random address's top two bits: 01 for one that rotates.
+        rotating = not (isinstance(key, str) and re.fullmatch(r"[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}", key)) or \
+            int(key[:2], 16) >> 6 == 1
+        for name in (local_name, sighting.get("cachedName")):
+            if isinstance(name, str) and name.strip():
+                broadcast, stays = names.get(name, (False, True))
+                names[name] = (broadcast or on_air, stays and on_air and not rotating)
+    return names
+
+
+def regulars(names):
+    """(name, weekday chance, weekend chance, local hours or None for all day),
+    one for each name: the room's equipment is heard around the clock, people's
+    devices on most weekdays in office hours, a few part-timers' on fewer."""
+    people = sorted((Rng("part-time:" + name).random(), name) for name, (_, stays) in names.items() if not stays)
+    part_time = {name for _, name in people[:3]}
+    out = []
+    for name, (_, stays) in sorted(names.items()):
+        if stays:
+            out.append((name, 1.0, 1.0, None))
+            continue
+        r = Rng("regular:" + name)
+        hours = (r.uniform(7.7, 9.6), r.uniform(16.3, 18.3))
+        weekday = r.uniform(0.2, 0.32) if name in part_time else r.uniform(0.72, 0.96)
+        out.append((name, weekday, 0.15 if r.random() < 0.2 else 0.0, hours))
+    return out
 
 
 def curve(points, hour):
@@ -460,7 +504,7 @@ def dump(document):
     return json.dumps(document, indent=2, sort_keys=True, ensure_ascii=False) + "\n"
 
 
-def presence(days, sampled, crowds, end_minute):
+def presence(days, sampled, crowds, end_minute, local, regular):
     """name -> [(first heard, last heard, seconds heard)], one entry a day."""
     out = {}
 
@@ -475,45 +519,65 @@ def presence(days, sampled, crowds, end_minute):
             return len(out[name]) - 1
         return None
 
-    for back in range(DAYS, -1, -1):
-        weekend = days.date(back).weekday() >= 5
-        for name, weekday_chance, weekend_chance, hours in REGULARS:
+    def day(name, hours, back, r, weekend):
+        if hours is None:
+            end = days.start(back - 1) if back > 0 else end_minute
+            heard(name, days.start(back), end, r.uniform(0.95, 0.99))
+            return
+        arrive = hours[0] + 0.4 * r.gauss()
+        leave = hours[1] + 0.5 * r.gauss()
+        if weekend:
+            arrive, leave = 10.5 + r.random(), 13 + r.random()
+        begin = days.at(back, int(arrive * 3600) + r.below(60))
+        end = days.at(back, int(leave * 3600))
+        if begin is not None:
+            heard(name, begin, end if end is not None else end_minute, r.uniform(0.85, 0.97))
+
+    def familiar_days(name):
+        seconds = {}
+        for begin, _, spent in out.get(name, []):
+            date = local(begin).date()
+            seconds[date] = seconds.get(date, 0) + spent
+        return sum(1 for date, spent in seconds.items()
+                   if days.date(LOOKBACK_DAYS) <= date < days.today and spent >= SECONDS_A_DAY_COUNTS)
+
+    for name, weekday_chance, weekend_chance, hours in regular:
+        for back in range(DAYS, -1, -1):
+            weekend = days.date(back).weekday() >= 5
             r = Rng("named:%d:%s" % (back, name))
-            if r.random() >= (weekend_chance if weekend else weekday_chance):
-                continue
-            if hours is None:
-                end = days.start(back - 1) if back > 0 else end_minute
-                heard(name, days.start(back), end, r.uniform(0.95, 0.99))
-                continue
-            arrive = hours[0] + 0.4 * r.gauss()
-            leave = hours[1] + 0.5 * r.gauss()
-            if weekend:
-                arrive, leave = 10.5 + r.random(), 13 + r.random()
-            begin = days.at(back, int(arrive * 3600) + r.below(60))
-            end = days.at(back, int(leave * 3600))
-            if begin is not None:
-                heard(name, begin, end if end is not None else end_minute, r.uniform(0.85, 0.97))
+            if r.random() < (weekend_chance if weekend else weekday_chance):
+                day(name, hours, back, r, weekend)
+        # Whoever came in too rarely came in on a few more weekdays too.
+        missed = sorted((Rng("extra:%d:%s" % (back, name)).random(), back) for back in range(1, DAYS + 1)
+                        if days.date(back).weekday() < 5 and
+                        not any(local(b).date() == days.date(back) for b, _, _ in out.get(name, [])))
+        for _, back in missed:
+            if familiar_days(name) >= REGULAR_DAYS:
+                break
+            day(name, hours, back, Rng("extra-day:%d:%s" % (back, name)), False)
+        if familiar_days(name) < REGULAR_DAYS:
+            raise ValueError("%s could not be heard on %d past days" % (name, REGULAR_DAYS))
 
     # Visitors: a speakerphone brought to the training, a watch at the all-hands
     # that is back today, and headphones that walked past an earlier day and again
     # this morning.
     (_, training, length, _), (allhands_back, allhands, length2, _) = crowds
-    heard("Poly Sync 20", training - 300, training + length * 60 + 240, 0.97)
-    heard("Forerunner 265", allhands - 600, allhands + length2 * 60 + 900, 0.93)
+    heard(SPEAKERPHONE, training - 300, training + length * 60 + 240, 0.97)
+    heard(WATCH, allhands - 600, allhands + length2 * 60 + 900, 0.93)
     r = Rng("visitors")
     earlier = days.at(allhands_back - 2, int(11.2 * 3600))
-    heard("WH-1000XM5", earlier, earlier + 80 + r.below(60), 1.0)
+    heard(HEADPHONES, earlier, earlier + 80 + r.below(60), 1.0)
     today = days.start(0)
     # Today: the watch for half an hour some forty minutes ago, the headphones
     # for a minute or two before that; both within what today has so far.
     watch = max(today, end_minute - int(r.uniform(35, 50) * 60))
-    heard("Forerunner 265", watch, watch + int(r.uniform(25, 33) * 60), 0.96)
+    heard(WATCH, watch, watch + int(r.uniform(25, 33) * 60), 0.96)
     walk = max(today, watch - int(r.uniform(15, 40) * 60))
-    index = heard("WH-1000XM5", walk, walk + 600, 1.0)
+    index = heard(HEADPHONES, walk, walk + 600, 1.0)
     if index is not None:
         # Heard for a minute or two of that, not all of it.
-        first, end, _ = out["WH-1000XM5"][index]
-        out["WH-1000XM5"][index] = (first, end, min(60 + r.below(60), sampled.covered(first, end)))
+        first, end, _ = out[HEADPHONES][index]
+        out[HEADPHONES][index] = (first, end, min(60 + r.below(60), sampled.covered(first, end)))
     return out
 
 
@@ -527,12 +591,13 @@ def named_document(heard, local):
     return {"days": days}
 
 
-def surges_document(judge, heard):
+def surges_document(judge, heard, on_air):
     ids = Rng("ids")
     out = []
     for started, ended, usual, at_start, peak, _, _ in judge.found:
+        # The program lists the names heard over the air as the crowd started.
         names = sorted(name for name, spans in heard.items()
-                       if any(a <= started < b for a, b, _ in spans))
+                       if name in on_air and any(a <= started < b for a, b, _ in spans))
         surge = {"aroundAtStart": at_start, "id": ids.uuid(), "namedDevices": names, "peakAround": peak,
                  "started": iso(started), "usualAround": usual}
         if ended is not None:
@@ -648,6 +713,8 @@ def main(argv):
                         help="ISO 8601 time or 'now' (default %s)" % DEFAULT_END)
     parser.add_argument("--zone", type=parse_zone, default="UTC",
                         help="IANA time zone, or 'local' for this machine's (default UTC)")
+    parser.add_argument("--capture", default=DEFAULT_CAPTURE,
+                        help="the capture whose named devices are the regulars (default the demo capture)")
     parser.add_argument("output", metavar="OUTPUT_DIR")
     args = parser.parse_args(argv[1:])
 
@@ -659,17 +726,29 @@ def main(argv):
         sys.stderr.write("make_demo_history.py: %s\n" % problem)
         return 1
 
+    try:
+        names = capture_names(args.capture)
+    except (OSError, ValueError) as error:
+        sys.stderr.write("make_demo_history.py: %s\n" % error)
+        return 1
+    taken = sorted(set(names) & {SPEAKERPHONE, WATCH, HEADPHONES})
+    if taken:
+        sys.stderr.write("make_demo_history.py: %s names %s, which must stay new today\n" % (
+            args.capture, ", ".join(taken)))
+        return 1
+
     local = clock_for(args.zone)
     end_minute = int(args.end // 60 * 60)
     days = Days(end_minute, local)
     minutes, crowds, sampled = history(days, local, end_minute)
     try:
         judge = settle(minutes, local)
+        heard = presence(days, sampled, crowds, end_minute, local, regulars(names))
     except ValueError as error:
         sys.stderr.write("make_demo_history.py: %s\n" % error)
         return 1
-    heard = presence(days, sampled, crowds, end_minute)
-    contents = files(minutes, surges_document(judge, heard), named_document(heard, local))
+    on_air = {name for name, (broadcast, _) in names.items() if broadcast} | {SPEAKERPHONE, WATCH, HEADPHONES}
+    contents = files(minutes, surges_document(judge, heard, on_air), named_document(heard, local))
     try:
         write(args.output, contents)
     except OSError as error:
