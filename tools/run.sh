@@ -2,6 +2,8 @@
 # Installs what is missing, builds, and starts the Quillmote window with the given
 # launch settings ("-replayPath data/demo-capture.json" replays the demo room).
 # "tools/run.sh cli ARGS" runs quillmote-cli instead.
+# A replay without -historyPath gets the demo activity history, ending now, in a
+# temporary folder that goes when the window closes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh build
@@ -13,4 +15,18 @@ if [ "${1:-}" = cli ]; then
     exec build/cli/quillmote-cli "$@"
 fi
 cmake --build build --target quillmote
+replay=no history=no
+for argument in "$@"; do
+    case $argument in
+        -replayPath) replay=yes ;;
+        -historyPath) history=yes ;;
+    esac
+done
+if [ $replay = yes ] && [ $history = no ]; then
+    folder=$(mktemp -d)
+    trap 'rm -rf "$folder"' EXIT
+    python3 tools/make_demo_history.py --end now --zone local "$folder"
+    build/ui/quillmote "$@" -historyPath "$folder"
+    exit
+fi
 exec build/ui/quillmote "$@"

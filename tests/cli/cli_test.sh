@@ -326,6 +326,20 @@ if $py "$root/tools/make_demo_capture.py" "$work/demo.json"; then
 else
     fail "the demo capture generator failed"
 fi
+# The same for the demo history; laid out to end now, it reaches the minute file of
+# today (or of yesterday during the first minute of a day, as nothing is closed yet).
+if $py "$root/tools/make_demo_history.py" "$work/demo-history"; then
+    diff -r "$work/demo-history" "$root/data/demo-history" >/dev/null ||
+        fail "the generator no longer writes the shipped demo history"
+else
+    fail "the demo history generator failed"
+fi
+before=$(date -u -d '1 minute ago' +%F)
+$py "$root/tools/make_demo_history.py" --end now --zone UTC "$work/history-now" ||
+    fail "the demo history generator failed to end now"
+after=$(date -u -d '1 minute ago' +%F)
+[ -s "$work/history-now/minutes-$before.csv" ] || [ -s "$work/history-now/minutes-$after.csv" ] ||
+    fail "a demo history ending now has no minutes for today: $(ls "$work/history-now")"
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures cli check(s) failed"
