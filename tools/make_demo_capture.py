@@ -32,8 +32,8 @@ class Rng:
     """Only random.random() underneath: its sequence for a given seed is stable
     across Python versions, unlike some of the derived helpers."""
 
-    def __init__(self, name):
-        self._r = random.Random(SEED + ":" + name)
+    def __init__(self, name, seed=SEED):
+        self._r = random.Random(seed + ":" + name)
 
     def random(self):
         return self._r.random()

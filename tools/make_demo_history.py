@@ -35,13 +35,14 @@ import datetime
 import json
 import math
 import os
-import random
 import re
 import sys
 import tempfile
 import time
 import zoneinfo
 from fractions import Fraction
+
+import make_demo_capture  # beside this script
 
 SEED = "quillmote-history-1"
 DEFAULT_END = "2026-03-05T09:30:00Z"
@@ -66,27 +67,11 @@ SECONDS_A_DAY_COUNTS = 60
 
 # ---- Deterministic randomness ----
 
-class Rng:
-    """Only random.random() underneath: its sequence for a given seed is stable
-    across Python versions, unlike some of the derived helpers."""
+class Rng(make_demo_capture.Rng):
+    """The demo capture's seeded randomness, under this script's seed."""
 
     def __init__(self, name):
-        self._r = random.Random(SEED + ":" + name)
-
-    def random(self):
-        return self._r.random()
-
-    def uniform(self, a, b):
-        return a + (b - a) * self._r.random()
-
-    def below(self, n):
-        return min(int(self._r.random() * n), n - 1)
-
-    def gauss(self):
-        # Box-Muller; 1 - random() is never zero.
-        u = 1.0 - self._r.random()
-        v = self._r.random()
-        return math.sqrt(-2.0 * math.log(u)) * math.cos(2.0 * math.pi * v)
+        super().__init__(name, SEED)
 
     def poisson(self, mean):
         # Knuth's method; the means here are small.
