@@ -42,7 +42,8 @@ import time
 import zoneinfo
 from fractions import Fraction
 
-import make_demo_capture  # beside this script
+sys.dont_write_bytecode = True  # nothing is left in the tree by a run
+import make_demo_capture  # noqa: E402  (beside this script)
 
 SEED = "quillmote-history-1"
 DEFAULT_END = "2026-03-05T09:30:00Z"
