@@ -19,11 +19,11 @@ DeviceStore::Clock DeviceStore::Clock::system() {
             [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }};
 }
 
-DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, QObject* parent)
+DeviceStore::DeviceStore(LaunchSettings& settings, Calendar calendar, QObject* parent)
     : DeviceStore(settings, std::move(calendar), Buses{QDBusConnection::sessionBus(), QDBusConnection::systemBus()},
                   Clock::system(), parent) {}
 
-DeviceStore::DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock,
+DeviceStore::DeviceStore(LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock,
                          QObject* parent)
     : QObject(parent),
       settings_(settings),

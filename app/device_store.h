@@ -45,9 +45,9 @@ public:
     };
 
     // On the user's session and system buses.
-    DeviceStore(const LaunchSettings& settings, Calendar calendar, QObject* parent = nullptr);
+    DeviceStore(LaunchSettings& settings, Calendar calendar, QObject* parent = nullptr);
     // On given buses and clock, for tests with private peers.
-    DeviceStore(const LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock = Clock::system(),
+    DeviceStore(LaunchSettings& settings, Calendar calendar, Buses buses, Clock clock = Clock::system(),
                 QObject* parent = nullptr);
     ~DeviceStore() override;
 
@@ -85,7 +85,8 @@ public:
     SurgeNotifier& notifier() { return *notifier_; }
     ClickSynth& clicks() { return *clicks_; }
     const Calendar& calendar() const { return calendar_; }
-    const LaunchSettings& settings() const { return settings_; }
+    // The launch and stored settings; the window stores its look there.
+    LaunchSettings& settings() const { return settings_; }
     // The store's wall clock.
     Instant now() const { return clock_.wall(); }
 
@@ -116,7 +117,7 @@ signals:
     void secondPassed();
 
 private:
-    const LaunchSettings& settings_;
+    LaunchSettings& settings_;
     Clock clock_;
     Calendar calendar_;
     TextOrder textOrder_;

@@ -1,5 +1,7 @@
 #include "app/launch_settings.h"
 
+#include "core/looks/look.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMetaType>
@@ -147,6 +149,11 @@ TestSettings TestSettings::fromLaunchArguments(const LaunchSettings& settings) {
     long long minutes = settings.integer("surgeWindowMinutes");
     if (minutes >= 1) result.surgeWindowMinutes = static_cast<int>(std::min<long long>(minutes, INT_MAX));
     return result;
+}
+
+void applyLookOverride(LaunchSettings& settings) {
+    const auto start = settings.text(QStringLiteral("startLook"));
+    if (start && lookFromRaw(start->toStdString())) settings.setText(QStringLiteral("look"), *start);
 }
 
 }  // namespace quillmote

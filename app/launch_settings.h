@@ -40,6 +40,10 @@ private:
     QVariant value(const QString& key) const;
 };
 
+// "startLook" given as a look's exact name becomes the stored "look" before the
+// window opens; anything else changes nothing.
+void applyLookOverride(LaunchSettings& settings);
+
 // The three settings the activity monitor consults.
 struct TestSettings {
     std::optional<std::filesystem::path> historyFolder;

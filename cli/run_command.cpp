@@ -94,7 +94,7 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
     char name[] = "quillmote-cli";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const LaunchSettings settings(launchArguments);
+    LaunchSettings settings(launchArguments);
     DeviceStore store(settings, Calendar::current());
     // The radio, or only the paired devices during a replay.
     store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillmote")));
 
     using namespace quillmote;
-    const LaunchSettings settings(QApplication::arguments().mid(1));
+    LaunchSettings settings(QApplication::arguments().mid(1));
+    applyLookOverride(settings);
     DeviceStore store(settings, Calendar::current());
     // The radio, or only the paired devices during a replay.
     store.setScannerFactory([] { return std::make_unique<BluezScanner>(); });

@@ -38,7 +38,7 @@ enum class Detail { none, summary, raw };
 
 void publishInto(benchmark::State& state, bool withSort, Detail detail = Detail::none) {
     QTemporaryDir dir;
-    const LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
+    LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
                                   std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat));
     DeviceStore store(settings, Calendar("UTC", "en_US"),
                       DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))});
