@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -24,6 +25,7 @@
 #include "ui/device_list_model.h"
 #include "ui/find_sheet.h"
 #include "ui/icons.h"
+#include "ui/looks/look_page.h"
 #include "ui/segmented_control.h"
 #include "ui/status_line.h"
 
@@ -85,6 +87,26 @@ MainWindow::Page startPage(const LaunchSettings& settings) {
                                                                                     : MainWindow::Page::devices;
 }
 
+Look storedLook(const LaunchSettings& settings) {
+    const auto stored = settings.text(QStringLiteral("look"));
+    return stored ? lookFromRaw(stored->toStdString()).value_or(Look::standard) : Look::standard;
+}
+
+// The window's own colours for the looks that decide between light and dark.
+QPalette paletteFor(bool dark) {
+    if (!dark) return QPalette(QColor(0xEF, 0xEF, 0xEF), QColor(0xF7, 0xF7, 0xF7));
+    QPalette palette(QColor(0x3A, 0x3A, 0x3D), QColor(0x26, 0x26, 0x29));
+    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x21));
+    palette.setColor(QPalette::AlternateBase, QColor(0x2A, 0x2A, 0x2D));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
+    palette.setColor(QPalette::Highlight, QColor(0x2A, 0x78, 0xD6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    return palette;
+}
+
 ActivityRange startRange(const LaunchSettings& settings) {
     return settings.text(QStringLiteral("startRange")) == QStringLiteral("month") ? ActivityRange::month
                                                                                  : ActivityRange::today;
@@ -93,7 +115,10 @@ ActivityRange startRange(const LaunchSettings& settings) {
 }  // namespace
 
 MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
-    : QMainWindow(parent), store_(store), page_(startPage(store.settings())) {
+    : QMainWindow(parent),
+      store_(store),
+      page_(startPage(store.settings())),
+      look_(storedLook(store.settings())) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Quillmote"));
     setMinimumSize(1000, 520);
@@ -117,6 +142,9 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
     contentStack_->addWidget(stateView_);
     contentStack_->addWidget(split_);
     contentStack_->addWidget(activity_);
+    lookPage_ = new LookPage(store_, fonts_, this);
+    lookPage_->setLook(look_);
+    contentStack_->addWidget(lookPage_);
     setCentralWidget(contentStack_);
 
     subtitle_ = new QLabel(this);
@@ -126,22 +154,32 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
 
     connect(&store_, &DeviceStore::statusChanged, this, &MainWindow::refreshContent);
     connect(&store_, &DeviceStore::devicesChanged, this, [this] {
+        refreshLook();
         refreshList();
         refreshDetail();
         refreshActions();
         refreshStatus();
     });
-    connect(&store_, &DeviceStore::searchTextChanged, this, &MainWindow::refreshList);
-    connect(&store_, &DeviceStore::hideUnidentifiedChanged, this, &MainWindow::refreshList);
+    // The looks show the same rows as the list, so they filter with it.
+    for (auto filterChanged : {&DeviceStore::searchTextChanged, &DeviceStore::hideUnidentifiedChanged})
+        connect(&store_, filterChanged, this, [this] {
+            refreshList();
+            refreshLook();
+        });
     connect(&store_, &DeviceStore::selectedKeyChanged, this, [this] {
+        refreshLook();
         selectStoredKey();
         refreshDetail();
     });
     connect(&store_, &DeviceStore::findSessionChanged, this, &MainWindow::followFindSession);
-    connect(&store_.activity(), &ActivityMonitor::aroundNowChanged, this, &MainWindow::refreshStatus);
+    connect(&store_.activity(), &ActivityMonitor::aroundNowChanged, this, [this] {
+        refreshStatus();
+        refreshLook();
+    });
     connect(&store_.activity(), &ActivityMonitor::loaded, this, &MainWindow::refreshStatus);
     connect(&store_.notifier(), &SurgeNotifier::alertsAllowedChanged, this, &MainWindow::refreshStatus);
 
+    applyAppearance();
     refreshContent();
     refreshList();
     refreshDetail();
@@ -181,6 +219,18 @@ void MainWindow::buildMenus() {
     find->setShortcut(QKeySequence::Find);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    auto* looks = new QActionGroup(this);
+    for (Look look : allLooks) {
+        const int index = static_cast<int>(look);
+        QAction* action = view->addAction(QString::fromUtf8(rawValue(look).data(), rawValue(look).size()));
+        action->setCheckable(true);
+        action->setChecked(look == look_);
+        action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + index)));
+        looks->addAction(action);
+        connect(action, &QAction::triggered, this, [this, look] { setLook(look); });
+        lookActions_[index] = action;
+    }
+    view->addSeparator();
     view->addAction(hideUnidentifiedAction_);
     view->addAction(resortAction_);
     view->addAction(clearSilentAction_);
@@ -208,13 +258,21 @@ void MainWindow::buildToolbar() {
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar_->toggleViewAction()->setVisible(false);
 
+    QStringList lookTitles;
+    for (Look look : allLooks) lookTitles << QString::fromUtf8(rawValue(look).data(), rawValue(look).size());
+    lookPicker_ = new SegmentedControl(lookTitles, QStringLiteral("Look"), toolbar_);
+    lookPicker_->setToolTip(QStringLiteral("How the device list is drawn. Also in the View menu, Ctrl+1–Ctrl+4."));
+    lookPicker_->setCurrent(static_cast<int>(look_));
+    connect(lookPicker_, &SegmentedControl::chosen, this, [this](int index) { setLook(allLooks[index]); });
+    toolbar_->addWidget(lookPicker_);
+    toolbar_->addSeparator();
+
     pagePicker_ = new SegmentedControl({QStringLiteral("Devices"), QStringLiteral("Activity")}, QStringLiteral("View"),
                                        toolbar_);
     pagePicker_->setCurrent(page_ == Page::devices ? 0 : 1);
     connect(pagePicker_, &SegmentedControl::chosen, this,
             [this](int index) { setPage(index == 0 ? Page::devices : Page::activity); });
-    toolbar_->addWidget(pagePicker_);
-    toolbar_->addSeparator();
+    pagePickerAction_ = toolbar_->addWidget(pagePicker_);
 
     hideUnidentified_ = new QCheckBox(hideUnidentifiedAction_->text(), toolbar_);
     connect(hideUnidentified_, &QCheckBox::toggled, &store_, &DeviceStore::setHideUnidentified);
@@ -241,6 +299,31 @@ void MainWindow::buildToolbar() {
     search_->setMaximumWidth(320);
     connect(search_, &QLineEdit::textChanged, &store_, &DeviceStore::setSearchText);
     searchAction_ = toolbar_->addWidget(search_);
+}
+
+void MainWindow::setLook(Look look) {
+    if (look == look_) return;
+    look_ = look;
+    store_.settings().setText(QStringLiteral("look"), QString::fromUtf8(rawValue(look).data(), rawValue(look).size()));
+    lookPicker_->setCurrent(static_cast<int>(look));
+    lookActions_[static_cast<int>(look)]->setChecked(true);
+    lookPage_->setLook(look);
+    applyAppearance();
+    refreshContent();
+    refreshActions();
+    refreshStatus();
+}
+
+// Voice is drawn on paper, Ledger and Present at night; the list follows the desktop.
+void MainWindow::applyAppearance() {
+    if (look_ == Look::standard)
+        setPalette(QPalette());  // the desktop's, and its changes
+    else
+        setPalette(paletteFor(LookPalette::of(look_).dark));
+}
+
+void MainWindow::refreshLook() {
+    if (look_ != Look::standard && contentStack_->currentWidget() == lookPage_) lookPage_->refresh();
 }
 
 void MainWindow::setPage(Page page) {
@@ -364,12 +447,16 @@ void MainWindow::refreshContent() {
     stateView_->setStatus(status, store_.problem());
     if (status != BluetoothStatus::ready)
         contentStack_->setCurrentWidget(stateView_);
+    else if (look_ != Look::standard)
+        contentStack_->setCurrentWidget(lookPage_);
     else
-        contentStack_->setCurrentWidget(showsDevices() ? static_cast<QWidget*>(split_) : activity_);
+        contentStack_->setCurrentWidget(page_ == Page::devices ? static_cast<QWidget*>(split_) : activity_);
+    refreshLook();
 }
 
 void MainWindow::refreshActions() {
     const auto& order = store_.sortOrder();
+    pagePickerAction_->setVisible(look_ == Look::standard);
     hideUnidentifiedBoxAction_->setVisible(showsDevices());
     hideUnidentifiedAction_->setVisible(showsDevices());
     searchAction_->setVisible(showsDevices());

@@ -4,7 +4,9 @@
 #include <QPointer>
 
 #include "app/device_store.h"
+#include "core/looks/look.h"
 #include "ui/find_sheet.h"
+#include "ui/looks/look_fonts.h"
 
 class QAction;
 class QCheckBox;
@@ -20,6 +22,7 @@ class QToolButton;
 namespace quillmote {
 
 class ActivityView;
+class LookPage;
 class BluetoothStateView;
 class DeviceDetailView;
 class DeviceListModel;
@@ -39,8 +42,14 @@ public:
 
     Page page() const { return page_; }
     void setPage(Page page);
-    // The list, its actions and its silent count belong to the devices page.
-    bool showsDevices() const { return page_ == Page::devices; }
+    Look look() const { return look_; }
+    // Shows the look and stores it as the one to open with next time.
+    void setLook(Look look);
+    // The list or a look, with their actions and the silent count.
+    bool showsDevices() const { return look_ != Look::standard || page_ == Page::devices; }
+    LookPage* lookPage() const { return lookPage_; }
+    SegmentedControl* lookPicker() const { return lookPicker_; }
+    QAction* lookAction(Look look) const { return lookActions_[static_cast<int>(look)]; }
     ActivityView* activityView() const { return activity_; }
     SegmentedControl* pagePicker() const { return pagePicker_; }
 
@@ -78,7 +87,13 @@ private:
     BluetoothStateView* stateView_;
     QSplitter* split_;
     ActivityView* activity_;
+    LookFonts fonts_;
+    LookPage* lookPage_;
     Page page_;
+    Look look_;
+    SegmentedControl* lookPicker_;
+    QAction* lookActions_[4];
+    QAction* pagePickerAction_;
     QToolBar* toolbar_;
     SegmentedControl* pagePicker_;
     QAction* hideUnidentifiedBoxAction_;
@@ -102,6 +117,8 @@ private:
     void refreshStatus();
     void refreshContent();
     void refreshActions();
+    void refreshLook();
+    void applyAppearance();
     void refreshSortIndicator();
     void selectStoredKey();
     void sortByColumn(int column);

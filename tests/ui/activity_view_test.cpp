@@ -47,21 +47,6 @@ void writeHistory(const std::filesystem::path& folder, Instant now, const Calend
     ASSERT_FALSE(history.saveNamedPresence(presence));
 }
 
-// A store over the sample capture, launched with `arguments`.
-struct LaunchedStore {
-    test::TempDir dir;
-    LaunchSettings settings;
-    DeviceStore store;
-
-    explicit LaunchedStore(const QStringList& arguments)
-        : settings(arguments + QStringList{"-historyPath", QString::fromStdString((dir.path() / "h").string()),
-                                           "-replayPath", test::TestStore::replayPath("sample-capture.json")},
-                   std::make_unique<QSettings>(QString::fromStdString((dir.path() / "s.ini").string()),
-                                               QSettings::IniFormat)),
-          store(settings, Calendar("Europe/Berlin", "en_GB"),
-                DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))}) {}
-};
-
 struct ActivityFixture : ::testing::Test {
     test::TempDir dir;
     Calendar calendar{"Europe/Berlin", "en_GB"};
@@ -165,7 +150,7 @@ TEST_F(ActivityFixture, DrawsTheDarkPaletteAndRedrawsWhenTheRangeChanges) {
 }
 
 TEST(ActivityPage, OpensFromTheLaunchSettingsAndHidesTheListActions) {
-    LaunchedStore replay({"-startPage", "Activity", "-startRange", "month"});
+    test::TestStore replay("sample-capture.json", {"-startPage", "Activity", "-startRange", "month"});
     MainWindow window(replay.store);
     window.show();
     replay.store.start();
@@ -185,7 +170,7 @@ TEST(ActivityPage, OpensFromTheLaunchSettingsAndHidesTheListActions) {
     EXPECT_FALSE(window.activityView()->isVisible());
 
     // Only the exact words count.
-    LaunchedStore lower({"-startPage", "activity", "-startRange", "Month"});
+    test::TestStore lower("sample-capture.json", {"-startPage", "activity", "-startRange", "Month"});
     MainWindow other(lower.store);
     EXPECT_EQ(other.page(), MainWindow::Page::devices);
     EXPECT_EQ(other.activityView()->range(), ActivityRange::today);

@@ -32,14 +32,14 @@ inline void settle() {
 
 // A store with its settings and history in a temporary folder and no D-Bus peers,
 // replaying a capture (a name in tests/data, or an absolute path); without one it
-// waits for a radio.
+// waits for a radio. Further launch arguments come first.
 struct TestStore {
     TempDir dir;
     LaunchSettings settings;
     DeviceStore store;
 
-    explicit TestStore(const std::string& capture = {})
-        : settings(QStringList{"-historyPath", path("history")} +
+    explicit TestStore(const std::string& capture = {}, const QStringList& arguments = {})
+        : settings(arguments + QStringList{"-historyPath", path("history")} +
                        (capture.empty() ? QStringList() : QStringList{"-replayPath", replayPath(capture)}),
                    std::make_unique<QSettings>(path("settings.ini"), QSettings::IniFormat)),
           store(settings, Calendar("Europe/Berlin", "en_GB"),

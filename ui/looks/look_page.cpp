@@ -1,0 +1,101 @@
+#include "ui/looks/look_page.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "ui/icons.h"
+
+namespace quillmote {
+
+// Fills the layout's outlines; only what the repaint needs.
+class LookCanvas : public QWidget {
+public:
+    LookCanvas(DeviceStore& store, QWidget* parent) : QWidget(parent), store_(store) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setContextMenuPolicy(Qt::DefaultContextMenu);
+    }
+
+    LookLayout layout;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), layout.background);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        const QRectF visible = event->rect();
+        for (const auto& piece : layout.pieces) {
+            if (!piece.bounds.intersects(visible)) continue;
+            painter.save();
+            painter.translate(piece.at);
+            painter.fillPath(piece.path, piece.colour);
+            painter.restore();
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
+        if (auto key = layout.keyAt(event->position())) store_.setSelectedKey(*key);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (auto key = layout.keyAt(event->position())) store_.startFinding(*key);
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        const auto key = layout.keyAt(event->pos());
+        if (!key) return;
+        store_.setSelectedKey(*key);
+        QMenu menu(this);
+        menu.addAction(bundledIcon(QStringLiteral("crosshair"), menu.palette()), QStringLiteral("Find this device"), this,
+                       [this, key] { store_.startFinding(*key); });
+        menu.exec(event->globalPos());
+    }
+
+private:
+    DeviceStore& store_;
+};
+
+LookPage::LookPage(DeviceStore& store, LookFonts& fonts, QWidget* parent)
+    : QScrollArea(parent), store_(store), fonts_(fonts), canvas_(new LookCanvas(store, this)) {
+    setObjectName(QStringLiteral("look"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(false);
+    setWidget(canvas_);
+    verticalScrollBar()->setSingleStep(24);
+}
+
+const LookLayout& LookPage::layout() const { return canvas_->layout; }
+
+QWidget* LookPage::canvas() const { return canvas_; }
+
+void LookPage::setLook(Look look) {
+    if (look == look_) return;
+    look_ = look;
+    verticalScrollBar()->setValue(0);
+    refresh();
+}
+
+void LookPage::refresh() {
+    if (look_ == Look::standard) return;
+    const auto visible = store_.visibleDevices();
+    const LookContent content = lookContent(visible, store_.record(store_.selectedKey()), store_.activity().aroundNow());
+    const double width = viewport()->width();
+    canvas_->layout = layoutLook(look_, {content, store_.selectedKey(), store_.publishedAt()}, width, fonts_);
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Window, canvas_->layout.background);
+    viewport()->setPalette(palette);
+    canvas_->resize(static_cast<int>(width), std::max(static_cast<int>(std::ceil(canvas_->layout.height)), viewport()->height()));
+    canvas_->update();
+}
+
+void LookPage::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    refresh();
+}
+
+}  // namespace quillmote
