@@ -8,6 +8,7 @@
 
 #include "app/device_store.h"
 #include "ui/device_detail_view.h"
+#include "ui/looks/look_page.h"
 #include "ui/main_window.h"
 
 namespace quillmote {
@@ -70,6 +71,39 @@ BENCHMARK(BM_PublishCreationOrder)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishWithSummaryShown)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishWithRawDataShown)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PublishResortedByName)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// One publish into a look: the page lays the rows out as shaped type and repaints.
+// Warm, lines and outlines come from the caches, as when readings hold still; cold,
+// every line is shaped and every glyph drawn afresh.
+void BM_PublishIntoLook(benchmark::State& state) {
+    QTemporaryDir dir;
+    LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
+                            std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat));
+    DeviceStore store(settings, Calendar("UTC", "en_US"),
+                      DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))});
+    store.table().absorb(room(static_cast<int>(state.range(1))));
+    LookFonts fonts;
+    LookPage page(store, fonts);
+    page.setLook(allLooks[static_cast<std::size_t>(state.range(0))]);
+    page.resize(MainWindow::defaultWidth, MainWindow::defaultHeight - 60);
+    page.show();
+    store.publish(false);
+    store.setSelectedKey(store.devices()[2].id);
+    page.refresh();
+    QCoreApplication::processEvents();
+    const bool cold = state.range(2) == 1;
+    for (auto _ : state) {
+        if (cold) fonts.forgetShapes();
+        store.publish(false);
+        page.refresh();
+        QCoreApplication::processEvents();  // the repaint
+    }
+    state.SetLabel(std::string(rawValue(page.look())) + (cold ? ", cold" : ", warm"));
+}
+BENCHMARK(BM_PublishIntoLook)
+    ->ArgsProduct({{1, 2, 3}, {300}, {0, 1}})
+    ->ArgNames({"look", "rows", "cold"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillmote

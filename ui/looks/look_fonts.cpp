@@ -80,8 +80,13 @@ LookFonts::LookFonts(std::function<QByteArray(LookFace)> load) : load_(std::move
 }
 
 LookFonts::~LookFonts() {
-    for (auto& [key, font] : fonts_) hb_font_destroy(font);
+    dropFonts();
     hb_draw_funcs_destroy(draw_);
+}
+
+void LookFonts::dropFonts() {
+    for (auto& [key, font] : fonts_) hb_font_destroy(font);
+    fonts_.clear();
 }
 
 LookFonts::Face* LookFonts::face(LookFace which) {
@@ -105,6 +110,8 @@ hb_font_t* LookFonts::font(const FontKey& key) {
     if (found != fonts_.end()) return found->second;
     Face* source = face(std::get<0>(key));
     if (!source) return nullptr;
+    // Every window width sets the voice at other sizes; keep the styles bounded.
+    if (fonts_.size() >= fontsKept) dropFonts();
     hb_font_t* font = hb_font_create(source->face);
     const int scale = static_cast<int>(std::lround(std::get<1>(key) * unitsPerPixel));
     hb_font_set_scale(font, scale, scale);
@@ -140,6 +147,7 @@ ShapedText LookFonts::text(LookFace face, double size, const FontAxes& axes, con
     if (found != lines_.end()) return found->second;
     bound(lines_, linesKept);
     ShapedText shaped = font(fontKey) ? shape(fontKey, text, letterSpacing) : fallback(size, axes, text, letterSpacing);
+    shaped.id = ++lastId_;
     lines_.emplace(lineKey, shaped);
     return shaped;
 }

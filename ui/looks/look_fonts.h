@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QPainterPath>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,6 +40,7 @@ struct ShapedText {
     double ascent = 0;   // above the baseline, positive
     double descent = 0;  // below the baseline, positive
     QRectF bounds;       // of the path, kept: painting skips what is out of view
+    std::uint64_t id = 0;  // the same line from the cache keeps its id, so its pixels can be kept too
 };
 
 // Variable type for the looks. Qt cannot set a font's variation axes, so text is
@@ -58,11 +60,19 @@ public:
 
     ShapedText text(LookFace face, double size, const FontAxes& axes, const QString& text, double letterSpacing = 0);
 
+    // Drops the shaped lines and glyph outlines, keeping faces and fonts: what a
+    // redraw costs before anything is cached.
+    void forgetShapes() {
+        lines_.clear();
+        glyphs_.clear();
+    }
+
     // How many times a face was looked for.
     int faceLookups() const { return faceLookups_; }
 
     static constexpr std::size_t linesKept = 4096;
     static constexpr std::size_t glyphsKept = 16384;
+    static constexpr std::size_t fontsKept = 256;
 
 private:
     struct Face;
@@ -76,9 +86,11 @@ private:
     std::map<LineKey, ShapedText> lines_;
     std::map<std::tuple<FontKey, unsigned>, QPainterPath> glyphs_;
     int faceLookups_ = 0;
+    std::uint64_t lastId_ = 0;
 
     Face* face(LookFace face);
     hb_font_t* font(const FontKey& key);
+    void dropFonts();
     const QPainterPath& glyph(const FontKey& key, hb_font_t* font, unsigned glyph);
     ShapedText shape(const FontKey& key, const QString& text, double letterSpacing);
     static ShapedText fallback(double size, const FontAxes& axes, const QString& text, double letterSpacing);

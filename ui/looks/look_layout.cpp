@@ -49,7 +49,8 @@ public:
     // The text with its baseline at `baseline`, starting at x.
     void place(const ShapedText& shaped, double x, double baseline, const QColor& colour) {
         if (shaped.path.isEmpty()) return;
-        layout_.pieces.push_back({shaped.path, QPointF(x, baseline), colour, shaped.bounds.translated(x, baseline)});
+        layout_.pieces.push_back(
+            {shaped.path, QPointF(x, baseline), colour, shaped.bounds.translated(x, baseline), shaped.id});
     }
 
     void band(const QRectF& rect, const QColor& colour) {
@@ -91,6 +92,14 @@ private:
     LookLayout& layout_;
     LookFonts& fonts_;
 };
+
+// The signal the type follows, in the whole decibels the reading shows: the type
+// changes when the figure does, and the caches see a few dozen styles, not one per
+// smoothed value.
+std::optional<double> typeSignal(const DeviceRecord& record) {
+    const auto rssi = record.rssi();
+    return rssi ? std::optional(std::round(*rssi)) : std::nullopt;
+}
 
 FontAxes weighted(double weight, bool tabular = false) { return {weight, std::nullopt, std::nullopt, tabular}; }
 
@@ -136,7 +145,7 @@ LookLayout ledger(const LookScene& scene, double width, LookFonts& fonts) {
     // Room for the widest reading, so every name stops short of the column.
     const double column = set.shape(LookFace::archivo, size, {800.0, 72.0, std::nullopt, true}, QStringLiteral("−100")).advance;
     for (const DeviceRecord& record : scene.content.heard) {
-        const double weight = SignalRamp::ledgerWeight().value(record.rssi());
+        const double weight = SignalRamp::ledgerWeight().value(typeSignal(record));
         const bool silent = Freshness::of(record, scene.now) == Freshness::silent;
         const QColor colour = silent ? withAlpha(palette.ink, 0.35) : palette.ink;
         const QRectF rect(margin - 12, y, right - margin + 24, rowHeight);
@@ -239,7 +248,7 @@ LookLayout voice(const LookScene& scene, double width, LookFonts& fonts) {
         lineWidth = 0;
     };
     for (const DeviceRecord& record : scene.content.heard) {
-        const auto rssi = record.rssi();
+        const auto rssi = typeSignal(record);
         double size = TypeFit::voice(SignalRamp::voiceSize().value(rssi), roomWidth);
         const FontAxes axes{SignalRamp::voiceWeight().value(rssi), SignalRamp::voiceWidth().value(rssi), std::nullopt, false};
         const ShapedText reading = set.shape(LookFace::archivo, 12, {500.0, 90.0, std::nullopt, true}, text(LookText::dbm(rssi)));

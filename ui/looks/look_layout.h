@@ -31,6 +31,7 @@ struct LookLayout {
         QPointF at;
         QColor colour;
         QRectF bounds;  // where it lands
+        std::uint64_t line = 0;  // the shaped line it shows; 0 for rules and bands
     };
     struct Row {
         QRectF rect;

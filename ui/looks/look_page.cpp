@@ -5,10 +5,60 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <cmath>
+#include <map>
 
 #include "ui/icons.h"
 
 namespace quillmote {
+
+namespace {
+
+// Filling large glyph outlines is most of what a redraw costs, so each shaped line
+// is kept as pixels in the colour it was drawn in, up to a bound.
+class LineSprites {
+public:
+    void draw(QPainter& painter, const LookLayout::Piece& piece, qreal ratio) {
+        if (ratio != ratio_ || bytes_ > bytesKept) {
+            sprites_.clear();
+            bytes_ = 0;
+            ratio_ = ratio;
+        }
+        auto found = sprites_.find({piece.line, piece.colour.rgba()});
+        if (found == sprites_.end()) found = sprites_.emplace(std::pair(piece.line, piece.colour.rgba()), render(piece)).first;
+        const Sprite& sprite = found->second;
+        // Whole pixels, so the kept pixels land as a fresh fill would.
+        const QPointF at(std::round(piece.at.x()), std::round(piece.at.y()));
+        painter.drawImage(at + sprite.offset, sprite.image);
+    }
+
+private:
+    struct Sprite {
+        QImage image;
+        QPoint offset;  // of the image's corner from the line's origin
+    };
+    static constexpr qsizetype bytesKept = 48 << 20;
+
+    std::map<std::pair<std::uint64_t, QRgb>, Sprite> sprites_;
+    qsizetype bytes_ = 0;
+    qreal ratio_ = 1;
+
+    Sprite render(const LookLayout::Piece& piece) {
+        const QRect area = piece.path.boundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+        QImage image(area.size() * ratio_, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio_);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(-area.topLeft());
+        painter.fillPath(piece.path, piece.colour);
+        painter.end();
+        bytes_ += image.sizeInBytes();
+        return {std::move(image), area.topLeft()};
+    }
+};
+
+}  // namespace
 
 // Fills the layout's outlines; only what the repaint needs.
 class LookCanvas : public QWidget {
@@ -29,6 +79,10 @@ protected:
         const QRectF visible = event->rect();
         for (const auto& piece : layout.pieces) {
             if (!piece.bounds.intersects(visible)) continue;
+            if (piece.line != 0) {
+                sprites_.draw(painter, piece, devicePixelRatioF());
+                continue;
+            }
             painter.save();
             painter.translate(piece.at);
             painter.fillPath(piece.path, piece.colour);
@@ -57,6 +111,7 @@ protected:
 
 private:
     DeviceStore& store_;
+    LineSprites sprites_;
 };
 
 LookPage::LookPage(DeviceStore& store, LookFonts& fonts, QWidget* parent)
