@@ -36,7 +36,7 @@ std::string LookText::dbm(std::optional<double> rssi) {
     if (!rssi || !std::isfinite(*rssi)) return "—";
     const double rounded = std::round(*rssi);  // halves away from zero
     if (rounded == 0) return "0";
-    char digits[400];
+    char digits[400];  // room for any double written out in full
     std::snprintf(digits, sizeof digits, "%.0f", std::fabs(rounded));
     return (rounded < 0 ? "\u2212" : "") + std::string(digits);
 }

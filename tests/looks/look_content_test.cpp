@@ -20,7 +20,7 @@ TEST(LookText, ReadingsRoundAwayFromZeroWithATrueMinus) {
         std::string text;
     } cases[] = {
         {-0.4, "0"},       {-0.5, minus + "1"},   {-67.5, minus + "68"}, {-67.4, minus + "67"},
-        {3.5, "4"},        {0.0, "0"},            {std::nullopt, "—"},   {std::nan(""), "—"},
+        {3.5, "4"},        {0.6, "1"},            {0.0, "0"},            {std::nullopt, "—"},   {std::nan(""), "—"},
     };
     for (const auto& c : cases) EXPECT_EQ(LookText::dbm(c.rssi), c.text) << c.rssi.value_or(999);
 }
