@@ -222,7 +222,7 @@ void MainWindow::buildMenus() {
     auto* looks = new QActionGroup(this);
     for (Look look : allLooks) {
         const int index = static_cast<int>(look);
-        QAction* action = view->addAction(QString::fromUtf8(rawValue(look).data(), rawValue(look).size()));
+        QAction* action = view->addAction(QString::fromUtf8(rawValue(look)));
         action->setCheckable(true);
         action->setChecked(look == look_);
         action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + index)));
@@ -259,7 +259,7 @@ void MainWindow::buildToolbar() {
     toolbar_->toggleViewAction()->setVisible(false);
 
     QStringList lookTitles;
-    for (Look look : allLooks) lookTitles << QString::fromUtf8(rawValue(look).data(), rawValue(look).size());
+    for (Look look : allLooks) lookTitles << QString::fromUtf8(rawValue(look));
     lookPicker_ = new SegmentedControl(lookTitles, QStringLiteral("Look"), toolbar_);
     lookPicker_->setToolTip(QStringLiteral("How the device list is drawn. Also in the View menu, Ctrl+1–Ctrl+4."));
     lookPicker_->setCurrent(static_cast<int>(look_));
@@ -304,7 +304,7 @@ void MainWindow::buildToolbar() {
 void MainWindow::setLook(Look look) {
     if (look == look_) return;
     look_ = look;
-    store_.settings().setText(QStringLiteral("look"), QString::fromUtf8(rawValue(look).data(), rawValue(look).size()));
+    store_.settings().setText(QStringLiteral("look"), QString::fromUtf8(rawValue(look)));
     lookPicker_->setCurrent(static_cast<int>(look));
     lookActions_[static_cast<int>(look)]->setChecked(true);
     lookPage_->setLook(look);

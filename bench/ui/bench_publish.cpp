@@ -35,15 +35,22 @@ std::vector<Sighting> room(int count) {
     return sightings;
 }
 
+// A store holding that room, with its settings in a temporary folder and no buses.
+struct BenchStore {
+    QTemporaryDir dir;
+    LaunchSettings settings{QStringList{"-historyPath", dir.filePath("history")},
+                            std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat)};
+    DeviceStore store{settings, Calendar("UTC", "en_US"),
+                      DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))}};
+
+    explicit BenchStore(int devices) { store.table().absorb(room(devices)); }
+};
+
 enum class Detail { none, summary, raw };
 
 void publishInto(benchmark::State& state, bool withSort, Detail detail = Detail::none) {
-    QTemporaryDir dir;
-    LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
-                                  std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat));
-    DeviceStore store(settings, Calendar("UTC", "en_US"),
-                      DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))});
-    store.table().absorb(room(static_cast<int>(state.range(0))));
+    BenchStore bench(static_cast<int>(state.range(0)));
+    DeviceStore& store = bench.store;
     MainWindow window(store);
     window.resize(MainWindow::defaultWidth, MainWindow::defaultHeight);
     window.show();
@@ -76,12 +83,8 @@ BENCHMARK(BM_PublishResortedByName)->Arg(1000)->Unit(benchmark::kMillisecond);
 // Warm, lines and outlines come from the caches, as when readings hold still; cold,
 // every line is shaped and every glyph drawn afresh.
 void BM_PublishIntoLook(benchmark::State& state) {
-    QTemporaryDir dir;
-    LaunchSettings settings(QStringList{"-historyPath", dir.filePath("history")},
-                            std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat));
-    DeviceStore store(settings, Calendar("UTC", "en_US"),
-                      DeviceStore::Buses{QDBusConnection(QStringLiteral("none")), QDBusConnection(QStringLiteral("none"))});
-    store.table().absorb(room(static_cast<int>(state.range(1))));
+    BenchStore bench(static_cast<int>(state.range(1)));
+    DeviceStore& store = bench.store;
     LookFonts fonts;
     LookPage page(store, fonts);
     page.setLook(allLooks[static_cast<std::size_t>(state.range(0))]);

@@ -131,7 +131,7 @@ QWidget* LookPage::canvas() const { return canvas_; }
 void LookPage::setLook(Look look) {
     if (look == look_) return;
     look_ = look;
-    setAccessibleName(QString::fromUtf8(rawValue(look).data(), rawValue(look).size()) + QStringLiteral(" look"));
+    setAccessibleName(QString::fromUtf8(rawValue(look)) + QStringLiteral(" look"));
     verticalScrollBar()->setValue(0);
     refresh();
 }
