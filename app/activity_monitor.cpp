@@ -29,6 +29,9 @@ ActivityMonitor::ActivityMonitor(SurgeNotifier& notifier, const TestSettings& se
     presence_ = history_.loadNamedPresence();
     const Instant now = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());
     presence_.pruneOlderThan(HistoryFiles::retentionDays, now, calendar_);
+    // A restart within a minute already stored must not store it again.
+    const auto recent = history_.minutes(now - std::chrono::hours(24), Instant::max());
+    if (!recent.empty()) lastClosed_ = recent.back().minute;
     // An episode still open when the program last stopped goes on.
     detector_ = SurgeDetector(lastOpen(surges_), settings.surgeWindowMinutes.value_or(30));
 }
@@ -74,13 +77,30 @@ void ActivityMonitor::sample(std::span<const DeviceRecord> records, Instant now)
     // run already closed stand, so none is stored twice or out of order.
     if (lastClosed_ && closed->minute <= *lastClosed_) return;
     lastClosed_ = closed->minute;
-    // Failures to write are ignored: memory stays authoritative until the next write succeeds.
-    (void)history_.append(*closed);
-    (void)history_.saveNamedPresence(presence_);
+    unsaved_.push_back(*closed);
+    if (unsaved_.size() > unsavedKept) unsaved_.pop_front();
+    saveHistory();
     minutes_.push_back(*closed);
     refreshBaselineIfNeeded(now, false);
     evaluateSurge(records, now);
     emit minuteClosed();
+}
+
+// Writes the minutes still waiting, in order, then the named devices. A folder that
+// cannot be written keeps them waiting; memory stays authoritative meanwhile.
+void ActivityMonitor::saveHistory() {
+    std::error_code error;
+    while (!unsaved_.empty() && !(error = history_.append(unsaved_.front()))) unsaved_.pop_front();
+    if (!error) error = history_.saveNamedPresence(presence_);
+    noteSaving(error);
+}
+
+void ActivityMonitor::noteSaving(std::error_code error) {
+    std::optional<std::string> problem;
+    if (error) problem = error.message();
+    if (problem == historyProblem_) return;
+    historyProblem_ = std::move(problem);
+    emit historySavingChanged();
 }
 
 void ActivityMonitor::refreshBaselineIfNeeded(Instant now, bool force) {
@@ -105,7 +125,9 @@ void ActivityMonitor::evaluateSurge(std::span<const DeviceRecord> records, Insta
         if (same != surges_.rend()) *same = change->event;
     }
     const std::size_t kept = std::min(surges_.size(), surgesKept);
-    (void)history_.saveSurges(std::vector<SurgeEvent>(surges_.end() - static_cast<std::ptrdiff_t>(kept), surges_.end()));
+    if (auto error = history_.saveSurges(
+            std::vector<SurgeEvent>(surges_.end() - static_cast<std::ptrdiff_t>(kept), surges_.end())))
+        noteSaving(error);
     emit surgesChanged();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,7 @@ public:
     static constexpr int minutesWindow = 120;     // minutes handed to each surge evaluation
     static constexpr std::size_t surgesKept = 500; // episodes written to the file
     static constexpr int historyDaysShown = 30;
+    static constexpr std::size_t unsavedKept = 1440;  // a day of minutes waits for a writable folder
 
     ActivityMonitor(SurgeNotifier& notifier, const TestSettings& settings, Calendar calendar,
                     QObject* parent = nullptr);
@@ -49,8 +51,11 @@ public:
     const NamedPresence& presence() const { return presence_; }
     std::optional<double> usualOverride() const { return settings_.usualOverride; }
     const HistoryFiles& history() const { return history_; }
+    // Why the history is not being saved ("File too large"), or nothing while it is.
+    const std::optional<std::string>& historyProblem() const { return historyProblem_; }
 
 signals:
+    void historySavingChanged();
     void aroundNowChanged();
     void minuteClosed();
     void surgesChanged();
@@ -70,7 +75,11 @@ private:
     int aroundNow_ = 0;
     std::optional<Instant> lastClosed_;
     NamedPresence presence_;
+    std::deque<MinuteRecord> unsaved_;  // closed but not yet on disk, oldest first
+    std::optional<std::string> historyProblem_;
 
+    void saveHistory();
+    void noteSaving(std::error_code error);
     void refreshBaselineIfNeeded(Instant now, bool force);
     void evaluateSurge(std::span<const DeviceRecord> records, Instant now);
     static std::vector<std::string> namedDevices(std::span<const DeviceRecord> records, Instant now);

@@ -103,6 +103,16 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
         told = store.problem();
         if (told != BluetoothProblem::none) std::cerr << "quillmote-cli: " << problemLine(told) << '\n';
     });
+    // Said once when saving stops, with the reason, and once when it works again.
+    QObject::connect(&store.activity(), &ActivityMonitor::historySavingChanged, [&store] {
+        const auto& problem = store.activity().historyProblem();
+        const std::string folder = store.activity().history().folder().string();
+        if (problem)
+            std::cerr << "quillmote-cli: history not saved: " << folder << ": " << *problem
+                      << " (kept in memory until it can be written)\n";
+        else
+            std::cerr << "quillmote-cli: history saved again: " << folder << '\n';
+    });
     // Once a second, after that second's activity step, so `aroundNow` is the second's own.
     QObject::connect(&store, &DeviceStore::secondPassed, [&store, withRows] {
         std::cout << publishLine(store, withRows).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)

@@ -8,8 +8,9 @@ build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
                 fonts-dejavu-core portaudio19-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
 # checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;
-# desktop-file-validate checks the desktop entry.
-test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils)
+# desktop-file-validate checks the desktop entry; faketime runs the history's fault tests
+# on fast clocks.
+test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils faketime)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

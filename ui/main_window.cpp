@@ -177,6 +177,7 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
         refreshLook();
     });
     connect(&store_.activity(), &ActivityMonitor::loaded, this, &MainWindow::refreshStatus);
+    connect(&store_.activity(), &ActivityMonitor::historySavingChanged, this, &MainWindow::refreshStatus);
     connect(&store_.notifier(), &SurgeNotifier::alertsAllowedChanged, this, &MainWindow::refreshStatus);
 
     applyAppearance();
@@ -499,8 +500,15 @@ void MainWindow::refreshStatus() {
     line.alertsAllowed = store_.notifier().alertsAllowed();
     line.showsDevices = showsDevices();
     line.clearableCount = store_.clearableCount();
+    const auto& problem = activity.historyProblem();
+    line.historyNotSaved = problem.has_value();
     const QString text = line.text();
     subtitle_->setText(text);
+    subtitle_->setToolTip(problem ? QStringLiteral("The activity history cannot be written to ") +
+                                        QString::fromStdString(activity.history().folder().string()) +
+                                        QStringLiteral(": ") + QString::fromStdString(*problem) +
+                                        QStringLiteral(". It is kept in memory until it can.")
+                                  : QString());
 }
 
 QString MainWindow::statusLine() const { return subtitle_->text(); }

@@ -20,6 +20,7 @@ QString StatusLine::text() const {
                      QString::number(Baseline::daysNeeded) + QStringLiteral(" days)");
     }
     if (alertsAllowed == false) parts << QStringLiteral("alerts off");
+    if (historyNotSaved) parts << QStringLiteral("history not saved");
     if (showsDevices && clearableCount >= 1) parts << QString::number(clearableCount) + QStringLiteral(" silent");
     return parts.join(QStringLiteral(" · "));
 }

@@ -16,8 +16,9 @@ struct StatusLine {
     std::optional<bool> alertsAllowed;
     bool showsDevices = true;
     int clearableCount = 0;
+    bool historyNotSaved = false;
 
-    // "12 around · usual 9 at 3 PM (weekdays) · alerts off · 2 silent"
+    // "12 around · usual 9 at 3 PM (weekdays) · alerts off · history not saved · 2 silent"
     QString text() const;
 };
 

@@ -117,8 +117,27 @@ std::error_code replaceAtomically(const fs::path& target, std::string_view bytes
     if (!error && ::fsync(fd) != 0) error = lastError();
     if (::close(fd) != 0 && !error) error = lastError();
     if (!error && ::rename(pattern.c_str(), target.c_str()) != 0) error = lastError();
-    if (error) ::unlink(pattern.c_str());
-    return error;
+    if (error) {
+        ::unlink(pattern.c_str());
+        return error;
+    }
+    // The rename itself lives in the folder: without this a power cut can bring back
+    // the old document, or none, after the new one was reported saved.
+    const int folder = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return {};
+}
+
+// A temporary left by a replacement that never finished: ".surges.json.Ab12Cd".
+bool isLeftoverTemporary(const fs::path& entry) {
+    const std::string name = entry.filename().string();
+    for (std::string_view target : {surgesName, namedName, "minutes-"})
+        if (name.size() > target.size() + 2 && name.starts_with('.') && name.compare(1, target.size(), target) == 0)
+            return true;
+    return false;
 }
 
 // ---- numbers ---------------------------------------------------------------
@@ -230,13 +249,6 @@ json surgeJSON(const SurgeEvent& surge) {
     return object;
 }
 
-// A document that parses, or a discarded value for anything else.
-json parseDocument(const fs::path& path) {
-    auto text = readWhole(path);
-    if (!text) return json(json::value_t::discarded);
-    return json::parse(*text, nullptr, false);
-}
-
 std::error_code saveDocument(const fs::path& folder, const char* name, const json& document) {
     std::error_code error;
     fs::create_directories(folder, error);
@@ -325,6 +337,26 @@ std::optional<MinuteRecord> HistoryFiles::record(std::string_view text) {
     return MinuteRecord{Instant(durationOf(*minute)), *observed, *around, *passing, *arrived, *left, *moved};
 }
 
+std::vector<MinuteRecord> HistoryFiles::minuteFileRecords(std::string_view text) {
+    std::vector<MinuteRecord> records;
+    bool first = true;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view piece = text.substr(start, end - start);
+        start = end + 1;
+        if (piece.empty()) continue;
+        if (first) {  // the header, whatever it holds
+            first = false;
+            continue;
+        }
+        // Files edited elsewhere may end their lines in CR LF.
+        if (piece.back() == '\r') piece.remove_suffix(1);
+        if (auto parsed = record(piece)) records.push_back(*parsed);
+    }
+    return records;
+}
+
 std::error_code HistoryFiles::append(const MinuteRecord& record) const {
     std::error_code error;
     fs::create_directories(folder_, error);
@@ -361,6 +393,8 @@ std::error_code HistoryFiles::append(const MinuteRecord& record) const {
     bytes += line(record);
     bytes += '\n';
     error = writeAll(fd, bytes);
+    // A full disk can take part of the line: take it back, so the file ends where it did.
+    if (error) (void)::ftruncate(fd, info.st_size);
     ::close(fd);
     return error;
 }
@@ -385,22 +419,8 @@ std::vector<MinuteRecord> HistoryFiles::minutes(Instant from, Instant to) const 
     for (const auto& [day, file] : files) {
         const auto text = readWhole(file);
         if (!text) continue;
-        bool first = true;
-        std::size_t start = 0;
-        while (start < text->size()) {
-            const std::size_t end = std::min(text->find('\n', start), text->size());
-            std::string_view piece(text->data() + start, end - start);
-            start = end + 1;
-            if (piece.empty()) continue;
-            if (first) {  // the header, whatever it holds
-                first = false;
-                continue;
-            }
-            // Files edited elsewhere may end their lines in CR LF.
-            if (piece.back() == '\r') piece.remove_suffix(1);
-            if (auto parsed = record(piece); parsed && from <= parsed->minute && parsed->minute < to)
-                records.push_back(*parsed);
-        }
+        for (const MinuteRecord& parsed : minuteFileRecords(*text))
+            if (from <= parsed.minute && parsed.minute < to) records.push_back(parsed);
     }
     std::stable_sort(records.begin(), records.end(),
                      [](const MinuteRecord& a, const MinuteRecord& b) { return a.minute < b.minute; });
@@ -411,9 +431,13 @@ void HistoryFiles::pruneOlderThan(int days, Instant now) const {
     const std::chrono::sys_days cutoff = std::chrono::floor<std::chrono::days>(now) - std::chrono::days(days);
     std::error_code error;
     std::vector<fs::path> doomed;
+    // Temporaries are left alone for a while: another process may be about to rename one.
+    const auto settled = fs::file_time_type::clock::now() - std::chrono::minutes(10);
     for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
         const auto day = dayOfMinuteFile(it->path());
-        if (day && *day < cutoff) doomed.push_back(it->path());
+        std::error_code ignored;
+        if ((day && *day < cutoff) || (isLeftoverTemporary(it->path()) && it->last_write_time(ignored) < settled))
+            doomed.push_back(it->path());
     }
     for (const auto& path : doomed) fs::remove(path, error);
 }
@@ -421,8 +445,13 @@ void HistoryFiles::pruneOlderThan(int days, Instant now) const {
 // ---- JSON documents ----------------------------------------------------------
 
 std::vector<SurgeEvent> HistoryFiles::loadSurges() const {
+    const auto text = readWhole(folder_ / surgesName);
+    return text ? surgesFrom(*text) : std::vector<SurgeEvent>{};
+}
+
+std::vector<SurgeEvent> HistoryFiles::surgesFrom(std::string_view text) {
     try {
-        const json document = parseDocument(folder_ / surgesName);
+        const json document = json::parse(text, nullptr, false);
         std::vector<SurgeEvent> surges;
         for (const auto& item : document.get_ref<const json::array_t&>()) surges.push_back(surgeFrom(item));
         return surges;
@@ -442,8 +471,13 @@ std::error_code HistoryFiles::saveSurges(const std::vector<SurgeEvent>& surges) 
 }
 
 NamedPresence HistoryFiles::loadNamedPresence() const {
+    const auto text = readWhole(folder_ / namedName);
+    return text ? namedPresenceFrom(*text) : NamedPresence{};
+}
+
+NamedPresence HistoryFiles::namedPresenceFrom(std::string_view text) {
     try {
-        const json document = parseDocument(folder_ / namedName);
+        const json document = json::parse(text, nullptr, false);
         NamedPresence presence;
         for (const auto& [name, days] : document.at("days").get_ref<const json::object_t&>()) {
             auto& named = presence.days[name];

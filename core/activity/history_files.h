@@ -15,7 +15,8 @@ namespace quillmote {
 
 // The activity history on disk: one minute file per UTC day, "surges.json" and
 // "named-devices.json". Readers never fail: what cannot be read is skipped line by
-// line or document by document. JSON documents are replaced atomically.
+// line or document by document. JSON documents are replaced atomically and durably;
+// an append that fails leaves the file as it was.
 class HistoryFiles {
 public:
     static constexpr int retentionDays = 90;
@@ -38,6 +39,12 @@ public:
     std::error_code saveSurges(const std::vector<SurgeEvent>& surges) const;
     NamedPresence loadNamedPresence() const;
     std::error_code saveNamedPresence(const NamedPresence& presence) const;
+
+    // What the loaders make of a document's text; what cannot be read gives nothing.
+    static std::vector<SurgeEvent> surgesFrom(std::string_view text);
+    static NamedPresence namedPresenceFrom(std::string_view text);
+    // The data lines of a minute file that parse, in file order.
+    static std::vector<MinuteRecord> minuteFileRecords(std::string_view text);
 
     // One data line, without its line feed.
     static std::string line(const MinuteRecord& record);
