@@ -32,21 +32,7 @@ sanitized() {
 }
 
 fuzz() {
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMOTE_FUZZ=ON \
-        -DQUILLMOTE_WERROR=ON >/dev/null &&
-        cmake --build build-fuzz -j "$jobs" || return 1
-    local target corpus
-    for target in build-fuzz/tests/fuzz/fuzz_*; do
-        corpus=$(mktemp -d)
-        # Work on a copy so a run never writes new inputs into the tree.
-        cp tests/fuzz/corpus/"$(basename "$target" | sed 's/^fuzz_//')"/* "$corpus"/ 2>/dev/null
-        echo "-- $(basename "$target") for ${fuzz_seconds}s"
-        if ! "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix=build-fuzz/ "$corpus" 2>&1 | tail -n 12; then
-            rm -rf "$corpus"
-            return 1
-        fi
-        rm -rf "$corpus"
-    done
+    bash tools/fuzz.sh "$fuzz_seconds"
 }
 
 stage "test suites" suites
