@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -288,6 +289,9 @@ private:
         return true;
     }
     bool open(json&& container) {
+        if (stack_.size() >= Fixture::maxDepth)
+            throw FixtureError("sighting " + std::to_string(sightings.size() + 1) + ": nested deeper than " +
+                               std::to_string(Fixture::maxDepth) + " levels");
         stack_.push_back(place(std::move(container)));
         return true;
     }
@@ -298,6 +302,8 @@ private:
     }
 
     void finishElement() {
+        if (sightings.size() == Fixture::maxSightings)
+            throw FixtureError("too large: more than " + std::to_string(Fixture::maxSightings) + " sightings");
         try {
             sightings.push_back(SightingReader().read(element_));
         } catch (const SightingFault& fault) {
@@ -309,10 +315,37 @@ private:
     }
 };
 
-template <typename Input>
-std::vector<Sighting> decodeInput(Input&& input) {
+// Characters from a stream, stopping the parse once there have been too many: a
+// single value can otherwise grow until memory runs out before it ends.
+class BoundedChars {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = char;
+
+    BoundedChars() = default;
+    explicit BoundedChars(std::istream& in) : at_(in) {}
+
+    char operator*() const { return *at_; }
+    BoundedChars& operator++() {
+        if (++count_ > Fixture::maxBytes)
+            throw FixtureError("too large: more than " + std::to_string(Fixture::maxBytes >> 20) + " MB");
+        ++at_;
+        return *this;
+    }
+    bool operator==(const BoundedChars& other) const { return at_ == other.at_; }
+
+private:
+    std::istreambuf_iterator<char> at_;
+    std::size_t count_ = 0;
+};
+
+template <typename... Input>
+std::vector<Sighting> decodeInput(Input&&... input) {
     CaptureSax sax;
-    json::sax_parse(std::forward<Input>(input), &sax);
+    json::sax_parse(std::forward<Input>(input)..., &sax);
     return std::move(sax.sightings);
 }
 
@@ -329,15 +362,22 @@ std::string encode(std::span<const Sighting> sightings) {
     return array.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::vector<Sighting> decode(std::string_view text) { return decodeInput(text); }
+std::vector<Sighting> decode(std::string_view text) {
+    if (text.size() > maxBytes) throw FixtureError("too large: more than " + std::to_string(maxBytes >> 20) + " MB");
+    return decodeInput(text);
+}
 
-std::vector<Sighting> decode(std::istream& in) { return decodeInput(in); }
+std::vector<Sighting> decode(std::istream& in) { return decodeInput(BoundedChars(in), BoundedChars()); }
 
 std::vector<Sighting> decodeFile(const std::filesystem::path& path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) throw FixtureError("it is a folder, not a file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw FixtureError(std::strerror(errno));
+    // Said at once for a file, rather than after reading half a gigabyte.
+    if (const auto size = std::filesystem::file_size(path, error); !error && size > maxBytes)
+        throw FixtureError("too large: " + std::to_string(size >> 20) + " MB, at most " +
+                           std::to_string(maxBytes >> 20) + " MB");
     return decode(in);
 }
 

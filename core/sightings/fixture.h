@@ -26,6 +26,14 @@ namespace Fixture {
 
 std::string encode(std::span<const Sighting> sightings);
 
+// What a capture may hold, so that reading one stops with a reason (FixtureError)
+// before it can run a small machine out of memory. Half a million sightings take about
+// 350 MB once read, and are over an hour of a busy office; a sighting is three levels
+// deep.
+inline constexpr std::size_t maxSightings = 500'000;
+inline constexpr std::size_t maxBytes = std::size_t(512) << 20;
+inline constexpr std::size_t maxDepth = 16;
+
 // Sightings are built one by one while the text streams in, so a capture of any
 // size is never held as a whole document. Throws FixtureError.
 std::vector<Sighting> decode(std::string_view text);

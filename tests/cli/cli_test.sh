@@ -51,6 +51,10 @@ bad syntax.json '[{"source": ' "not valid JSON"
 # What the file says is echoed with its control characters escaped, on one line.
 bad control.json "[{\"source\": \"LE\", \"deviceKey\": \"K\", \"time\": \"x\\ny\\u001b[2J\", $ad}]" 'Not an ISO 8601 date: x\ny\x1B[2J'
 expect 1 "$work/absent.json: No such file or directory" fixture "$work/absent.json"
+# Hostile files stop with a reason before they can exhaust memory.
+truncate -s 600M "$work/huge.json"
+expect 1 "too large: 600 MB, at most 512 MB" fixture "$work/huge.json"
+rm -f "$work/huge.json"
 
 # identify: one entry per key in order of first appearance.
 py=/usr/bin/python3

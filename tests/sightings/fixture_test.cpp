@@ -109,9 +109,9 @@ TEST(Fixture, ErrorsNameTheSightingTheKeyAndTheReason) {
         {oneSighting(R"("rangedBeacon": {"uuid": "e2c56db5-dffb-48d2-b060-d0f5a71096e0", "major": 65536})"),
          "sighting 1, rangedBeacon.major: 65536 is out of range"},
         {R"({"source": "LE"})", "not a capture: the top level is not a JSON array"},
-        // Deep nesting inside one element is an error, not a stack overflow.
+        // Deep nesting inside one element stops at once, before it takes memory.
         {"[" + std::string(100000, '[') + std::string(100000, ']') + "]",
-         "sighting 1: expected an object, found an array"},
+         "sighting 1: nested deeper than 16 levels"},
     };
     for (const auto& [text, error] : cases)
         EXPECT_EQ(errorOf([&] { Fixture::decode(text); }), error) << text.substr(0, 100);
