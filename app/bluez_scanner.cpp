@@ -20,7 +20,6 @@
 #include <cmath>
 #include <limits>
 
-#include "core/sightings/uuid.h"
 
 namespace quillmote {
 
@@ -35,8 +34,6 @@ const QString adapterInterface = QStringLiteral("org.bluez.Adapter1");
 const QString deviceInterface = QStringLiteral("org.bluez.Device1");
 const QString batteryInterface = QStringLiteral("org.bluez.Battery1");
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool isArgument(const QVariant& value) { return value.metaType() == QMetaType::fromType<QDBusArgument>(); }
 
@@ -62,12 +59,6 @@ std::optional<long long> wideInteger(const QVariant& value) {
         }
         default: return std::nullopt;
     }
-}
-
-std::optional<std::uint32_t> classValue(const QVariant& value) {
-    auto wide = wideInteger(value);
-    if (!wide || *wide < 0 || *wide > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-    return static_cast<std::uint32_t>(*wide);
 }
 
 void skipValue(const QDBusArgument& arg);
@@ -194,46 +185,6 @@ std::optional<int> percentIn(const QDBusArgument& properties) {
 
 namespace bluez {
 
-std::string serviceUuidText(std::string_view text) {
-    static constexpr std::array<std::uint8_t, 12> baseTail{0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
-                                                           0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
-    const auto uuid = Uuid::fromText(text);
-    if (!uuid) {
-        std::string upperCased(text);
-        for (char& c : upperCased) c = upper(c);
-        return upperCased;
-    }
-    const auto& b = uuid->bytes;
-    if (b[0] == 0 && b[1] == 0 && std::equal(baseTail.begin(), baseTail.end(), b.begin() + 4))
-        return hex4(static_cast<std::uint16_t>(b[2] << 8 | b[3]));
-    return uuid->text();
-}
-
-std::string pairedKey(std::string_view address) {
-    if (address.empty()) return "unknown";
-    std::string key(address);
-    for (char& c : key) c = c == ':' ? '-' : lower(c);
-    return key;
-}
-
-std::string addressFromDevicePath(std::string_view path) {
-    const auto slash = path.rfind('/');
-    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (!last.starts_with("dev_") || last.size() != 4 + 17) return {};
-    std::string address(last.substr(4));
-    for (char& c : address) c = c == '_' ? ':' : upper(c);
-    return address;
-}
-
-Bytes manufacturerField(std::uint16_t company, ByteView data) {
-    Bytes field;
-    field.reserve(data.size() + 2);
-    field.push_back(static_cast<std::uint8_t>(company & 0xFF));
-    field.push_back(static_cast<std::uint8_t>(company >> 8));
-    field.insert(field.end(), data.begin(), data.end());
-    return field;
-}
-
 BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<QString>& powerState) {
     if (powerState) {
         if (*powerState == QLatin1String("off") || *powerState == QLatin1String("off-blocked"))
@@ -268,66 +219,6 @@ std::optional<bool> boolValue(const QVariant& value) {
     return value.toBool();
 }
 
-std::optional<Bytes> manufacturerDataValue(const QVariant& value) {
-    if (!isArgument(value)) return std::nullopt;
-    const QDBusArgument& arg = argumentOf(value);
-    if (arg.currentSignature() != QLatin1String("a{qv}")) return std::nullopt;
-    std::optional<Bytes> field;
-    arg.beginMap();
-    while (!arg.atEnd()) {
-        quint16 company = 0;
-        QDBusVariant data;
-        arg.beginMapEntry();
-        arg >> company >> data;
-        arg.endMapEntry();
-        if (field || data.variant().metaType().id() != QMetaType::QByteArray) continue;
-        const QByteArray bytes = data.variant().toByteArray();
-        field = manufacturerField(company, ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                                    static_cast<std::size_t>(bytes.size())));
-    }
-    arg.endMap();
-    return field;
-}
-
-std::map<std::string, Bytes> serviceDataValue(const QVariant& value) {
-    std::map<std::string, Bytes> result;
-    if (!isArgument(value)) return result;
-    const QDBusArgument& arg = argumentOf(value);
-    if (arg.currentSignature() != QLatin1String("a{sv}")) return result;
-    arg.beginMap();
-    while (!arg.atEnd()) {
-        QString uuid;
-        QDBusVariant data;
-        arg.beginMapEntry();
-        arg >> uuid >> data;
-        arg.endMapEntry();
-        if (data.variant().metaType().id() != QMetaType::QByteArray) continue;
-        const QByteArray bytes = data.variant().toByteArray();
-        result.try_emplace(serviceUuidText(uuid.toStdString()), bytes.begin(), bytes.end());
-    }
-    arg.endMap();
-    return result;
-}
-
-std::vector<std::string> uuidListValue(const QVariant& value) {
-    std::vector<std::string> result;
-    if (value.metaType().id() == QMetaType::QStringList) {
-        const QStringList texts = value.toStringList();
-        result.reserve(static_cast<std::size_t>(texts.size()));
-        for (const auto& text : texts) result.push_back(serviceUuidText(text.toStdString()));
-    } else if (isArgument(value) && argumentOf(value).currentSignature() == QLatin1String("as")) {
-        const QDBusArgument& arg = argumentOf(value);
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QString text;
-            arg >> text;
-            result.push_back(serviceUuidText(text.toStdString()));
-        }
-        arg.endArray();
-    }
-    return result;
-}
-
 std::string describe(const QVariant& value) {
     switch (value.metaType().id()) {
         case QMetaType::Bool: return value.toBool() ? "true" : "false";
@@ -352,15 +243,70 @@ std::string describe(const QVariant& value) {
     return value.toString().toStdString();
 }
 
+PropertyValue propertyValue(const QVariant& value) {
+    switch (value.metaType().id()) {
+        case QMetaType::Bool: return {value.toBool()};
+        case QMetaType::Double: return {value.toDouble()};
+        case QMetaType::QString: return {value.toString().toStdString()};
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            return {Bytes(bytes.begin(), bytes.end())};
+        }
+        case QMetaType::QStringList: {
+            std::vector<std::string> texts;
+            for (const auto& text : value.toStringList()) texts.push_back(text.toStdString());
+            return {std::move(texts)};
+        }
+        default: break;
+    }
+    if (auto wide = wideInteger(value); wide && value.metaType().id() != QMetaType::Double) return {std::int64_t(*wide)};
+    if (!isArgument(value)) return {PropertyValue::Described{describe(value)}};
+    const QDBusArgument& arg = argumentOf(value);
+    const QString signature = arg.currentSignature();
+    if (signature == QLatin1String("as")) {
+        std::vector<std::string> texts;
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QString text;
+            arg >> text;
+            texts.push_back(text.toStdString());
+        }
+        arg.endArray();
+        return {std::move(texts)};
+    }
+    // The manufacturer and service-data maps keep their `ay` entries only.
+    if (signature == QLatin1String("a{qv}") || signature == QLatin1String("a{sv}")) {
+        PropertyValue::CompanyData companies;
+        PropertyValue::KeyedData keyed;
+        arg.beginMap();
+        while (!arg.atEnd()) {
+            QDBusVariant data;
+            arg.beginMapEntry();
+            quint16 company = 0;
+            QString key;
+            if (signature == QLatin1String("a{qv}")) arg >> company;
+            else arg >> key;
+            arg >> data;
+            arg.endMapEntry();
+            if (data.variant().metaType().id() != QMetaType::QByteArray) continue;
+            const QByteArray bytes = data.variant().toByteArray();
+            if (signature == QLatin1String("a{qv}")) companies.emplace_back(company, Bytes(bytes.begin(), bytes.end()));
+            else keyed.emplace_back(key.toStdString(), Bytes(bytes.begin(), bytes.end()));
+        }
+        arg.endMap();
+        if (signature == QLatin1String("a{qv}")) return {std::move(companies)};
+        return {std::move(keyed)};
+    }
+    return {PropertyValue::Described{describeArgument(arg)}};
+}
+
 std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
                                               DeviceState& device, Instant now) {
     if (properties.currentSignature() != QLatin1String("a{sv}")) {
         skipValue(properties);
         return std::nullopt;
     }
-    Advertisement advertisement;
-    std::optional<int> rssi;
-    bool heard = false;  // the map carries something only an advertisement delivers
+    DeviceProperties read;
     properties.beginMap();
     while (!properties.atEnd()) {
         QString key;
@@ -368,63 +314,10 @@ std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, c
         properties.beginMapEntry();
         properties >> key >> boxed;
         properties.endMapEntry();
-        const QVariant& value = boxed.variant();
-        if (key == QLatin1String("RSSI")) {
-            rssi = integerValue(value);
-            device.rssi = rssi;
-            heard = true;
-        } else if (key == QLatin1String("ManufacturerData")) {
-            advertisement.manufacturerData = manufacturerDataValue(value);
-            heard = true;
-        } else if (key == QLatin1String("ServiceData")) {
-            advertisement.serviceData = serviceDataValue(value);
-            heard = true;
-        } else if (key == QLatin1String("TxPower")) {
-            advertisement.txPower = integerValue(value);
-            heard = true;
-        } else if (key == QLatin1String("UUIDs")) {
-            advertisement.serviceUUIDs = uuidListValue(value);
-        } else if (key == QLatin1String("Name")) {
-            advertisement.localName = textValue(value);
-            if (advertisement.localName) device.name = advertisement.localName;
-        } else if (key == QLatin1String("Address")) {
-            if (auto address = textValue(value)) {
-                for (char& c : *address) c = upper(c);
-                device.address = std::move(*address);
-            }
-        } else if (key == QLatin1String("Paired")) {
-            if (auto paired = boolValue(value)) device.paired = *paired;
-        } else if (key == QLatin1String("Connected")) {
-            if (auto connected = boolValue(value)) device.connected = *connected;
-        } else if (key == QLatin1String("Class")) {
-            device.classOfDevice = classValue(value);
-        } else if (key == QLatin1String("AdvertisingFlags") || key == QLatin1String("AdvertisingData")) {
-            advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
-            heard = true;
-        } else if (key == QLatin1String("Appearance")) {
-            advertisement.otherFields.insert_or_assign(key.toStdString(), describe(value));
-        }
-        // Everything else is bluetoothd's own state (Alias, Trusted, Bonded, Icon…).
+        read.emplace_back(key.toStdString(), propertyValue(boxed.variant()));
     }
     properties.endMap();
-    if (device.address.empty()) device.address = addressFromDevicePath(path.toStdString());
-    if (!heard) return std::nullopt;
-    return Sighting(SightingSource::lowEnergy, device.address, now, rssi, device.name, std::move(advertisement));
-}
-
-std::vector<Sighting> pairedSightings(const std::vector<DeviceState>& paired, const std::map<std::string, int>& levels,
-                                      Instant now) {
-    std::vector<Sighting> sightings;
-    sightings.reserve(paired.size());
-    for (const auto& device : paired) {
-        std::string key = pairedKey(device.address);
-        const auto level = levels.find(key);
-        sightings.emplace_back(SightingSource::paired, std::move(key), now,
-                               device.connected ? device.rssi : std::nullopt, device.name, Advertisement{},
-                               device.classOfDevice, device.connected,
-                               level == levels.end() ? std::nullopt : std::optional<int>(level->second));
-    }
-    return sightings;
+    return applyDeviceProperties(read, path.toStdString(), device, now);
 }
 
 }  // namespace bluez

@@ -50,8 +50,8 @@ TEST(BluezMapping, UuidTextsKeysStatusesAndOtherValues) {
     EXPECT_EQ(bluez::integerValue(QVariant(true)), std::nullopt);
     EXPECT_EQ(bluez::integerValue(QVariant::fromValue<qulonglong>(1ULL << 40)), std::nullopt);
     EXPECT_EQ(bluez::boolValue(QVariant(1)), std::nullopt);
-    EXPECT_EQ(bluez::manufacturerDataValue(QVariant(QByteArray("\x01\x02"))), std::nullopt);
-    EXPECT_TRUE(bluez::serviceDataValue(QVariant("x")).empty());
+    EXPECT_EQ(bluez::manufacturerDataValue(bluez::propertyValue(QVariant(QByteArray("\x01\x02")))), std::nullopt);
+    EXPECT_TRUE(bluez::serviceDataValue(bluez::propertyValue(QVariant("x"))).empty());
     EXPECT_EQ(bluez::describe(QVariant(true)), "true");
     EXPECT_EQ(bluez::describe(QVariant(QByteArray("\x0a\xff", 2))), "0A FF");
     EXPECT_EQ(bluez::describe(QVariant::fromValue(QDBusObjectPath("/org/bluez/hci0"))), "/org/bluez/hci0");
