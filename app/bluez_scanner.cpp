@@ -443,6 +443,17 @@ private slots:
         updateStatus();
     }
 
+    // The device object at `path`, held from now on. A radio inventing addresses faster
+    // than bluetoothd forgets them must not grow the map without end: past the bound,
+    // the unpaired objects are dropped and learnt again from their next signal.
+    bluez::DeviceState& deviceAt(const QString& path) {
+        if (auto it = devices_.find(path); it != devices_.end()) return *it;
+        if (static_cast<std::size_t>(devices_.size()) >= BluezScanner::devicesHeld) devices_.removeIf([](const auto& held) {
+            return !held.value().paired;
+        });
+        return *devices_.insert(path, bluez::DeviceState{});
+    }
+
     void propertiesChanged(const QDBusMessage& message) {
         if (message.signature() != QLatin1String("sa{sv}as")) return;
         const QList<QVariant> args = message.arguments();
@@ -451,9 +462,7 @@ private slots:
         const QDBusArgument& changed = argumentOf(args.at(1));
         const QString path = message.path();
         if (interface == deviceInterface) {
-            auto it = devices_.find(path);
-            if (it == devices_.end()) it = devices_.insert(path, bluez::DeviceState{});
-            bluez::DeviceState& device = *it;
+            bluez::DeviceState& device = deviceAt(path);
             const bool wasPaired = device.paired;
             auto sighting = bluez::applyDeviceProperties(changed, path, device, wallClock());
             for (const QString& gone : args.at(2).toStringList()) {
@@ -577,7 +586,7 @@ private:
             interfaces.beginMapEntry();
             interfaces >> interface;
             if (interface == deviceInterface) {
-                bluez::DeviceState& device = devices_[path];
+                bluez::DeviceState& device = deviceAt(path);
                 const bool wasPaired = device.paired;
                 auto sighting = bluez::applyDeviceProperties(interfaces, path, device, wallClock());
                 if (isSignal && sighting) deliver(std::move(*sighting));
@@ -585,7 +594,7 @@ private:
             } else if (interface == adapterInterface) {
                 applyAdapterProperties(interfaces, adapters_[path]);
             } else if (interface == batteryInterface) {
-                devices_[path].batteryPercent = percentIn(interfaces);
+                deviceAt(path).batteryPercent = percentIn(interfaces);
                 pairedChanged = true;
             } else {
                 skipValue(interfaces);

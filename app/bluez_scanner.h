@@ -68,6 +68,9 @@ struct BluezAdapter {
 // D-Bus call. A bus that cannot be reached is tried again until it can.
 class BluezScanner : public Scanner {
 public:
+    // Device objects held at most before the unpaired ones are forgotten.
+    static constexpr std::size_t devicesHeld = 4096;
+
     struct Options {
         // A bus address; empty: the system bus (which honours DBUS_SYSTEM_BUS_ADDRESS).
         QString busAddress;

@@ -323,5 +323,52 @@ TEST_F(BluezScannerTest, TheStoreTellsProblemsUntilBluezAppears) {
     EXPECT_EQ(store.status(), BluetoothStatus::starting);
 }
 
+// What a hostile radio can make bluetoothd send, sent by the mock in-process as fast
+// as it can: ten thousand invented addresses, oversized fields, and one device
+// signalling thousands of times a second.
+TEST_F(BluezScannerTest, AHostileRadioIsHeldWithinBounds) {
+    mock("AddAdapter", {"My PC"});
+    test::TestStore live({});
+    const BluezScanner::Options options{bus->address()};
+    live.store.setScannerFactory([options] { return std::make_unique<BluezScanner>(options); });
+    DeviceStore& store = live.store;
+    store.start();
+    ASSERT_TRUE(waitUntil([&] { return store.status() == BluetoothStatus::ready; }));
+    mock("AddDevice", {"C0:FF:EE:00:00:01", "Beacon"});
+    ASSERT_TRUE(waitUntil([&] { return store.record(beacon).has_value(); }));
+
+    const QString flood =
+        "'for i in range(args[0]):\n"
+        "    path = \"/org/bluez/hci0/dev_F0_00_00_00_%02X_%02X\" % (i >> 8, i & 255)\n"
+        "    self.EmitSignal(\"org.freedesktop.DBus.ObjectManager\", \"InterfacesAdded\", \"oa{sa{sv}}\", "
+        "[dbus.ObjectPath(path), {\"org.bluez.Device1\": {\"RSSI\": dbus.Int16(-60 - i % 30)}}])\n"
+        "device = objects[\"/org/bluez/hci0/dev_C0_FF_EE_00_00_01\"]\n"
+        "for i in range(args[1]):\n"
+        "    changed = {\"RSSI\": dbus.Int16(-50)}\n"
+        "    if i % 500 == 0:\n"
+        "        changed.update({\"Name\": (chr(0x202e) + \"Kitchen\" + chr(7)) * 1000, "
+        "\"ManufacturerData\": dbus.Dictionary({dbus.UInt16(76): dbus.ByteArray(bytes(65536))}, signature=\"qv\")})\n"
+        "    device.EmitSignal(\"org.freedesktop.DBus.Properties\", \"PropertiesChanged\", \"sa{sv}as\", "
+        "[\"org.bluez.Device1\", changed, []])\n'";
+    call("/", "org.freedesktop.DBus.Mock.AddMethod", {"org.bluez.Mock", "Flood", "ii", "", flood});
+    const std::int64_t before = store.record(beacon)->packetCount;
+    call("/", "org.bluez.Mock.Flood", {"10000", "5000"});
+
+    // Every signal of the one device is counted, and the table keeps to its cap.
+    ASSERT_TRUE(waitUntil([&] {
+        const auto record = store.record(beacon);
+        return record && record->packetCount >= before + 5000;
+    }, 60s));
+    ASSERT_TRUE(waitUntil([&] { return store.devices().size() == DeviceTable::maxRows; }, 30s));
+    const DeviceRecord record = *store.record(beacon);
+    EXPECT_EQ(record.packetCount, before + 5000);
+    ASSERT_TRUE(record.advertisement.localName && record.advertisement.manufacturerData);
+    // Cut between characters; bidirectional and control characters are kept, as text.
+    EXPECT_GT(record.advertisement.localName->size(), bluez::maxNameBytes - 4);
+    EXPECT_LE(record.advertisement.localName->size(), bluez::maxNameBytes);
+    EXPECT_TRUE(record.advertisement.localName->starts_with("\u202eKitchen\a\u202eKitchen"));
+    EXPECT_EQ(record.advertisement.manufacturerData->size(), bluez::maxDataBytes + 2);
+}
+
 }  // namespace
 }  // namespace quillmote

@@ -83,6 +83,8 @@ bool PrivateBus::hasOwner(const QString& name) { return bus_.interface()->isServ
 bool PrivateBus::startMock(const QString& templateName, const QString& name, bool system) {
     QProcess& mock = *mocks_.emplace_back(std::make_unique<QProcess>());
     mock.setProcessEnvironment(onBus(address_));
+    // The mock logs every call and signal; unread, a busy test would fill the pipe and stall it.
+    mock.setStandardOutputFile(QProcess::nullDevice());
     // The system Python: dbusmock is a distribution package, not in any virtualenv.
     mock.start("/usr/bin/python3", QStringList{"-m", "dbusmock", "--template", templateName} +
                                        (system ? QStringList{"--system"} : QStringList()));
