@@ -66,14 +66,19 @@ std::optional<std::chrono::sys_days> dayOfMinuteFile(const fs::path& entry) {
 
 // ---- files -----------------------------------------------------------------
 
-// The whole content of a regular file. Opened without blocking so that a pipe or
-// device under a history name cannot hang the reader.
+// Far more than the program ever writes (a day of minutes is under 100 KB, the
+// documents hold 500 episodes and 90 days of names): a file past this is not ours,
+// and reading it whole could exhaust a small machine's memory.
+constexpr off_t largestFile = off_t(64) << 20;
+
+// The whole content of a regular file of a sane size. Opened without blocking so that
+// a pipe or device under a history name cannot hang the reader.
 std::optional<std::string> readWhole(const fs::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat info {};
     std::optional<std::string> text;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestFile) {
         text.emplace();
         char buffer[65536];
         for (;;) {

@@ -164,6 +164,9 @@ TEST_F(HistoryFolder, OneBadSurgeSpoilsTheDocument) {
         dir.write("surges.json", bad);
         EXPECT_TRUE(files.loadSurges().empty()) << bad;
     }
+    // Nor is a file too large to be ours read at all, however well formed.
+    dir.write("surges.json", edited("\"id\"", "\"ended\":null,\"id\"") + std::string(std::size_t(65) << 20, ' '));
+    EXPECT_TRUE(files.loadSurges().empty());
 }
 
 TEST_F(HistoryFolder, NamedPresenceRoundTrips) {
