@@ -38,7 +38,7 @@ def fail(message):
 
 
 def start(folder, fake, extra=(), home=None, limit=None, user=None):
-    """Starts `run` with its clocks at `fake` (a faketime spec); output goes to files."""
+    """Starts `run` with its clocks set by `fake` (faketime's own notation); output goes to files."""
     command = ["faketime", "-m", "-f", fake, CLI, "run", "-replayPath", DEMO, "-historyPath", str(folder), *extra]
     if user is not None:
         command = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups", "--"] + command
