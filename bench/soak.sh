@@ -37,15 +37,17 @@ sightings.sort(key=lambda s: s["time"])
 json.dump(sightings, open(sys.argv[1], "w"))
 PY
 
+# It runs a little past the last sample, which is taken by the clock, not by counting.
 "$build/cli/quillmote-cli" run -replayPath "$work/room.json" -historyPath "$work/history" \
-    --duration "$seconds" >"$work/out" 2>"$work/err" &
+    --duration "$((seconds + 60))" >"$work/out" 2>"$work/err" &
 pid=$!
 ticks=$(getconf CLK_TCK)
 echo "elapsed_s,rss_kb,cpu_percent,devices"
 last_cpu=0
 rss_at_5=""
+started=$SECONDS
 for ((elapsed = 10; elapsed <= seconds; elapsed += 10)); do
-    sleep 10
+    sleep $((started + elapsed - SECONDS > 0 ? started + elapsed - SECONDS : 0))
     kill -0 "$pid" 2>/dev/null || { echo "soak: the program stopped early: $(tail -n 3 "$work/err")" >&2; exit 1; }
     rss=$(awk '/VmRSS/ {print $2}' /proc/$pid/status)
     cpu=$(awk '{print $14 + $15}' /proc/$pid/stat)
@@ -54,6 +56,7 @@ for ((elapsed = 10; elapsed <= seconds; elapsed += 10)); do
     last_cpu=$cpu
     [ "$elapsed" = 300 ] && rss_at_5=$rss
 done
+kill "$pid" 2>/dev/null
 if [ -n "$rss_at_5" ]; then
     echo "RSS at 5 min: ${rss_at_5} kB, at the end: ${rss} kB, growth $(( (rss - rss_at_5) * 1000 / rss_at_5 / 10 )).$(( (rss - rss_at_5) * 1000 / rss_at_5 % 10 )) %"
 fi
