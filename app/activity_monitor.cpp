@@ -25,6 +25,7 @@ ActivityMonitor::ActivityMonitor(SurgeNotifier& notifier, const TestSettings& se
       calendar_(std::move(calendar)),
       history_(settings.historyFolder.value_or(HistoryFiles::defaultFolder())),
       detector_(std::nullopt, settings.surgeWindowMinutes.value_or(30)) {
+    setAside_ = history_.setAsideUnreadable();
     surges_ = history_.loadSurges();
     presence_ = history_.loadNamedPresence();
     const Instant now = std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now());

@@ -53,6 +53,8 @@ public:
     const HistoryFiles& history() const { return history_; }
     // Why the history is not being saved ("File too large"), or nothing while it is.
     const std::optional<std::string>& historyProblem() const { return historyProblem_; }
+    // Documents found unreadable at start and renamed out of the way, a line each.
+    const std::vector<std::string>& setAside() const { return setAside_; }
 
 signals:
     void historySavingChanged();
@@ -77,6 +79,7 @@ private:
     NamedPresence presence_;
     std::deque<MinuteRecord> unsaved_;  // closed but not yet on disk, oldest first
     std::optional<std::string> historyProblem_;
+    std::vector<std::string> setAside_;
 
     void saveHistory();
     void noteSaving(std::error_code error);

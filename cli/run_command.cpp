@@ -103,6 +103,8 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
         told = store.problem();
         if (told != BluetoothProblem::none) std::cerr << "quillmote-cli: " << problemLine(told) << '\n';
     });
+    for (const auto& line : store.activity().setAside())
+        std::cerr << "quillmote-cli: history: " << line << '\n';
     // Said once when saving stops, with the reason, and once when it works again.
     QObject::connect(&store.activity(), &ActivityMonitor::historySavingChanged, [&store] {
         const auto& problem = store.activity().historyProblem();

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
         told = store.problem();
         if (told != BluetoothProblem::none) std::cerr << "quillmote: " << problemLine(told) << '\n';
     });
+    for (const auto& line : store.activity().setAside()) std::cerr << "quillmote: history: " << line << '\n';
     MainWindow window(store);
     window.show();
     try {

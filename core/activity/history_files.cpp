@@ -451,17 +451,18 @@ void HistoryFiles::pruneOlderThan(int days, Instant now) const {
 
 std::vector<SurgeEvent> HistoryFiles::loadSurges() const {
     const auto text = readWhole(folder_ / surgesName);
-    return text ? surgesFrom(*text) : std::vector<SurgeEvent>{};
+    auto surges = text ? surgesFrom(*text) : std::nullopt;
+    return surges ? std::move(*surges) : std::vector<SurgeEvent>{};
 }
 
-std::vector<SurgeEvent> HistoryFiles::surgesFrom(std::string_view text) {
+std::optional<std::vector<SurgeEvent>> HistoryFiles::surgesFrom(std::string_view text) {
     try {
         const json document = json::parse(text, nullptr, false);
         std::vector<SurgeEvent> surges;
         for (const auto& item : document.get_ref<const json::array_t&>()) surges.push_back(surgeFrom(item));
         return surges;
     } catch (...) {
-        return {};
+        return std::nullopt;
     }
 }
 
@@ -477,10 +478,11 @@ std::error_code HistoryFiles::saveSurges(const std::vector<SurgeEvent>& surges) 
 
 NamedPresence HistoryFiles::loadNamedPresence() const {
     const auto text = readWhole(folder_ / namedName);
-    return text ? namedPresenceFrom(*text) : NamedPresence{};
+    auto presence = text ? namedPresenceFrom(*text) : std::nullopt;
+    return presence ? std::move(*presence) : NamedPresence{};
 }
 
-NamedPresence HistoryFiles::namedPresenceFrom(std::string_view text) {
+std::optional<NamedPresence> HistoryFiles::namedPresenceFrom(std::string_view text) {
     try {
         const json document = json::parse(text, nullptr, false);
         NamedPresence presence;
@@ -491,7 +493,7 @@ NamedPresence HistoryFiles::namedPresenceFrom(std::string_view text) {
         }
         return presence;
     } catch (...) {
-        return {};
+        return std::nullopt;
     }
 }
 
@@ -510,6 +512,26 @@ std::error_code HistoryFiles::saveNamedPresence(const NamedPresence& presence) c
         return std::make_error_code(std::errc::invalid_argument);
     }
     return saveDocument(folder_, namedName, document);
+}
+
+std::vector<std::string> HistoryFiles::setAsideUnreadable() const {
+    std::vector<std::string> lines;
+    const auto setAside = [&](const char* name, auto parse) {
+        const fs::path path = folder_ / name;
+        std::error_code error;
+        if (fs::symlink_status(path, error).type() == fs::file_type::not_found) return;
+        if (const auto text = readWhole(path); text && parse(*text)) return;
+        fs::path aside = path;
+        aside += ".unreadable";
+        fs::rename(path, aside, error);
+        lines.push_back(error ? path.string() + " cannot be read, nor set aside (" + error.message() +
+                                    "); it will be replaced"
+                              : path.string() + " cannot be read; kept as " + aside.filename().string() +
+                                    " and started anew");
+    };
+    setAside(surgesName, [](std::string_view text) { return surgesFrom(text).has_value(); });
+    setAside(namedName, [](std::string_view text) { return namedPresenceFrom(text).has_value(); });
+    return lines;
 }
 
 }  // namespace quillmote

@@ -39,10 +39,14 @@ public:
     std::error_code saveSurges(const std::vector<SurgeEvent>& surges) const;
     NamedPresence loadNamedPresence() const;
     std::error_code saveNamedPresence(const NamedPresence& presence) const;
+    // Renames each document that is there but cannot be read to NAME.unreadable, so that
+    // the next save does not destroy what someone may still want back. One line per
+    // such document, naming it and saying where it went.
+    std::vector<std::string> setAsideUnreadable() const;
 
-    // What the loaders make of a document's text; what cannot be read gives nothing.
-    static std::vector<SurgeEvent> surgesFrom(std::string_view text);
-    static NamedPresence namedPresenceFrom(std::string_view text);
+    // What the loaders make of a document's text; nothing when it cannot be read.
+    static std::optional<std::vector<SurgeEvent>> surgesFrom(std::string_view text);
+    static std::optional<NamedPresence> namedPresenceFrom(std::string_view text);
     // The data lines of a minute file that parse, in file order.
     static std::vector<MinuteRecord> minuteFileRecords(std::string_view text);
 

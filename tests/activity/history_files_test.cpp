@@ -187,6 +187,20 @@ TEST_F(HistoryFolder, NamedPresenceRoundTrips) {
     }
 }
 
+TEST_F(HistoryFolder, UnreadableDocumentsAreSetAsideBeforeTheyAreReplaced) {
+    EXPECT_TRUE(files.setAsideUnreadable().empty());  // nothing there yet
+    ASSERT_FALSE(files.saveSurges({surge(1, std::nullopt)}));
+    const std::string goodSurges = readFile(dir.path() / "surges.json");
+    dir.write("named-devices.json", "{\"days\": {\"Lamp\"");
+    EXPECT_EQ(files.setAsideUnreadable(),
+              std::vector<std::string>{(dir.path() / "named-devices.json").string() +
+                                       " cannot be read; kept as named-devices.json.unreadable and started anew"});
+    EXPECT_EQ(readFile(dir.path() / "surges.json"), goodSurges);
+    EXPECT_EQ(readFile(dir.path() / "named-devices.json.unreadable"), "{\"days\": {\"Lamp\"");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "named-devices.json"));
+    EXPECT_TRUE(files.setAsideUnreadable().empty());
+}
+
 TEST_F(HistoryFolder, FailedWritesAreReportedAndHarmNothing) {
     const SurgeEvent kept = surge(1, std::nullopt);
     ASSERT_FALSE(files.saveSurges({kept}));

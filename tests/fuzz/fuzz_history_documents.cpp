@@ -25,8 +25,8 @@ const quillmote::HistoryFiles& scratch() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillmote;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto surges = HistoryFiles::surgesFrom(text);
-    const auto presence = HistoryFiles::namedPresenceFrom(text);
+    const auto surges = HistoryFiles::surgesFrom(text).value_or(std::vector<SurgeEvent>{});
+    const auto presence = HistoryFiles::namedPresenceFrom(text).value_or(NamedPresence{});
     if (!surges.empty() && !scratch().saveSurges(surges) && scratch().loadSurges().size() != surges.size())
         std::abort();
     if (!presence.days.empty() && !scratch().saveNamedPresence(presence) &&
