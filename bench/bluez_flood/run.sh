@@ -5,10 +5,16 @@
 # (RSSI + ManufacturerData, as BlueZ does with DuplicateData) for SECONDS seconds,
 # round-robin over the devices. flood_probe runs the scanner meanwhile and prints its
 # process CPU time per signal.
-# Usage: bench/bluez_flood/run.sh PROBE [RATE] [SECONDS] [DEVICES]
+# With --hostile, the mock instead plays a hostile radio: RATE signals a second from one
+# device with a 10 KB name and 64 KB of manufacturer data, and 10,000 new addresses a
+# minute; PROBE is then quillmote-window-flood, which prints the window's main-thread
+# delays and memory.
+# Usage: bench/bluez_flood/run.sh [--hostile] PROBE [RATE] [SECONDS] [DEVICES]
 #   PROBE: the built quillmote-bluez-flood (build with -DQUILLMOTE_BENCH=ON)
 set -euo pipefail
-probe=${1:?usage: run.sh PROBE [RATE] [SECONDS] [DEVICES]}
+hostile=0
+if [ "${1:-}" = --hostile ]; then hostile=1; shift; fi
+probe=${1:?usage: run.sh [--hostile] PROBE [RATE] [SECONDS] [DEVICES]}
 rate=${2:-2000}
 seconds=${3:-30}
 devices=${4:-20}
@@ -55,6 +61,36 @@ def tick(state=state):
     return now - state['start'] < state['seconds']
 GLib.timeout_add(5, tick)
 PY
+read -r -d '' hostile_flood <<'PY' || true
+from gi.repository import GLib
+state = {'sent': 0, 'added': 0, 'start': time.monotonic(), 'rate': args[0], 'seconds': args[1],
+         'path': sorted(p for p in objects if '/dev_' in p)[0]}
+def tick(state=state):
+    import time, dbus
+    from dbusmock.mockobject import objects
+    now = time.monotonic()
+    elapsed = min(now - state['start'], state['seconds'])
+    while state['added'] < int(elapsed * 10000 / 60):
+        i = state['added']
+        path = '/org/bluez/hci0/dev_F0_00_00_%02X_%02X_%02X' % (i >> 16, (i >> 8) & 255, i & 255)
+        objects[state['path']].EmitSignal('org.freedesktop.DBus.ObjectManager', 'InterfacesAdded', 'oa{sa{sv}}', [
+            dbus.ObjectPath(path), {'org.bluez.Device1': {'RSSI': dbus.Int16(-60 - i % 30)}}])
+        state['added'] += 1
+    device = objects[state['path']]
+    while state['sent'] < int(elapsed * state['rate']):
+        n = state['sent']
+        changed = {'RSSI': dbus.Int16(-50 - n % 20)}
+        if n % 500 == 0:
+            changed.update({'Name': (chr(0x202e) + 'Kitchen' + chr(7)) * 1100,
+                            'ManufacturerData': dbus.Dictionary({dbus.UInt16(76): dbus.ByteArray(bytes(65536))},
+                                                                signature='qv')})
+        device.EmitSignal('org.freedesktop.DBus.Properties', 'PropertiesChanged', 'sa{sv}as',
+                          ['org.bluez.Device1', changed, dbus.Array([], signature='s')])
+        state['sent'] += 1
+    return now - state['start'] < state['seconds']
+GLib.timeout_add(5, tick)
+PY
+[ "$hostile" = 1 ] && flood=$hostile_flood
 "${G[@]}" -o / -m org.freedesktop.DBus.Mock.AddMethod org.bluez.Mock Flood dd '' "$flood" >/dev/null
 
 "$probe" $((seconds + 4)) >"$work/probe.json" 2>"$work/probe.err" &
@@ -62,6 +98,11 @@ probe_pid=$!
 sleep 2  # the scanner finds the adapter and starts discovery
 "${G[@]}" -o / -m org.bluez.Mock.Flood "$rate" "$seconds" >/dev/null
 wait "$probe_pid"
+if [ "$hostile" = 1 ]; then
+    echo "hostile radio for ${seconds}s: ${rate} signals/s from one device, 10000 new addresses a minute"
+    cat "$work/probe.json"
+    exit 0
+fi
 echo "rate ${rate}/s for ${seconds}s over ${devices} devices: expected $((rate * seconds)) signals"
 cat "$work/probe.json"
 /usr/bin/python3 -c '
