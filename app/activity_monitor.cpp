@@ -82,6 +82,7 @@ void ActivityMonitor::sample(std::span<const DeviceRecord> records, Instant now)
     if (unsaved_.size() > unsavedKept) unsaved_.pop_front();
     saveHistory();
     minutes_.push_back(*closed);
+    forgetOldHistory(now);
     refreshBaselineIfNeeded(now, false);
     evaluateSurge(records, now);
     emit minuteClosed();
@@ -102,6 +103,21 @@ void ActivityMonitor::noteSaving(std::error_code error) {
     if (problem == historyProblem_) return;
     historyProblem_ = std::move(problem);
     emit historySavingChanged();
+}
+
+// Once a day, so that months of running hold no more than the page shows and the
+// files keep: the minutes of the days shown, the named devices' retained days and the
+// episodes written.
+void ActivityMonitor::forgetOldHistory(Instant now) {
+    const auto today = calendar_.startOfDay(now);
+    if (today == forgotUpTo_) return;
+    forgotUpTo_ = today;
+    const Instant oldest = now - std::chrono::hours(24 * (historyDaysShown + 1));
+    minutes_.erase(minutes_.begin(), std::find_if(minutes_.begin(), minutes_.end(),
+                                                  [oldest](const MinuteRecord& m) { return m.minute >= oldest; }));
+    presence_.pruneOlderThan(HistoryFiles::retentionDays, now, calendar_);
+    if (surges_.size() > surgesKept)
+        surges_.erase(surges_.begin(), surges_.end() - static_cast<std::ptrdiff_t>(surgesKept));
 }
 
 void ActivityMonitor::refreshBaselineIfNeeded(Instant now, bool force) {

@@ -76,6 +76,7 @@ private:
     std::optional<Instant> baselineHour_;
     int aroundNow_ = 0;
     std::optional<Instant> lastClosed_;
+    std::optional<Instant> forgotUpTo_;  // the day whose start the last trim ran in
     NamedPresence presence_;
     std::deque<MinuteRecord> unsaved_;  // closed but not yet on disk, oldest first
     std::optional<std::string> historyProblem_;
@@ -83,6 +84,7 @@ private:
 
     void saveHistory();
     void noteSaving(std::error_code error);
+    void forgetOldHistory(Instant now);
     void refreshBaselineIfNeeded(Instant now, bool force);
     void evaluateSurge(std::span<const DeviceRecord> records, Instant now);
     static std::vector<std::string> namedDevices(std::span<const DeviceRecord> records, Instant now);

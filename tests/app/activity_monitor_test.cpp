@@ -80,6 +80,13 @@ TEST(ActivityMonitor, LearnsWithoutHistoryAndLoadKeepsMinutesClosedMeanwhile) {
     EXPECT_LT(monitor.minutes()[0].minute, monitor.minutes()[1].minute);
     EXPECT_TRUE(monitor.baseline());
     EXPECT_EQ(monitor.normal(at(130)).learningDays, 0);
+
+    // Months later, a running monitor holds only what the page shows and the files keep.
+    const double later = 100 * 86400.0;
+    for (int s = 0; s <= 130; ++s) monitor.sample({}, at(later + s));
+    ASSERT_FALSE(monitor.minutes().empty());
+    EXPECT_GE(monitor.minutes().front().minute, at(later - 31 * 86400.0));
+    EXPECT_TRUE(monitor.presence().days.empty());
 }
 
 TEST(ActivityMonitor, BasisLabels) {
