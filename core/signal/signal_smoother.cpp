@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace quillmote {
 
@@ -36,6 +37,25 @@ double medianInPlace(std::span<int> values) {
     return static_cast<double>(std::int64_t{lowerMiddle} + std::int64_t{*middle}) * 0.5;
 }
 
+constexpr int lowestCounted = -127;
+
+bool counted(int rssi) { return rssi >= lowestCounted && rssi <= 0; }
+
+// The median of readings given as counts by value.
+double medianOfCounts(const std::array<std::uint32_t, 128>& counts, std::size_t total) {
+    // The values at positions total/2 (and the one before it, for an even total).
+    const std::size_t upper = total / 2, lower = total % 2 == 1 ? upper : upper - 1;
+    std::optional<int> lowerValue;
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        seen += counts[i];
+        const int value = static_cast<int>(i) + lowestCounted;
+        if (!lowerValue && seen > lower) lowerValue = value;
+        if (seen > upper) return (*lowerValue + value) * 0.5;
+    }
+    return 0;  // not reached: the counts hold `total` readings
+}
+
 }  // namespace
 
 double SignalSmoother::median(std::span<const int> values) {
@@ -46,17 +66,28 @@ double SignalSmoother::median(std::span<const int> values) {
 }
 
 void SignalSmoother::add(int rssi, Instant time) {
-    window.push_back({time, rssi});
-    // Not only from the front: a late packet may carry an earlier time than the
-    // samples before it.
-    const Instant oldestKept =
-        time - durationOf(windowLength);
-    std::erase_if(window, [oldestKept](const Sample& sample) { return sample.time < oldestKept; });
+    auto& slot = counted(rssi) ? counts[static_cast<std::size_t>(rssi - lowestCounted)] : outside;
+    ++slot;
+    window.insert(std::upper_bound(window.begin(), window.end(), time,
+                                   [](Instant t, const Sample& sample) { return t < sample.time; }),
+                  Sample{time, rssi});
+    // Measured from this reading's time, even when a late packet carries an earlier one.
+    const Instant oldestKept = time - durationOf(windowLength);
+    while (window.front().time < oldestKept) {
+        const int gone = window.front().rssi;
+        --(counted(gone) ? counts[static_cast<std::size_t>(gone - lowestCounted)] : outside);
+        window.pop_front();
+    }
 
-    Scratch scratch;
-    auto readings = scratch.take(window.size());
-    std::transform(window.begin(), window.end(), readings.begin(), [](const Sample& sample) { return sample.rssi; });
-    double target = medianInPlace(readings);
+    double target = 0;
+    if (outside == 0) {
+        target = medianOfCounts(counts, window.size());
+    } else {
+        Scratch scratch;
+        auto readings = scratch.take(window.size());
+        std::transform(window.begin(), window.end(), readings.begin(), [](const Sample& sample) { return sample.rssi; });
+        target = medianInPlace(readings);
+    }
 
     if (value && lastUpdate) {
         double dt = std::max(secondsBetween(*lastUpdate, time), 0.0);

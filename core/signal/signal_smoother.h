@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
-#include <vector>
 
 #include "core/time/instant.h"
 
@@ -20,8 +22,15 @@ struct SignalSmoother {
     double windowLength = 1.0;  // seconds
     double timeConstant = 0.9;  // seconds
     std::optional<double> value;
-    std::vector<Sample> window;  // arrival order
+    // Time order (arrival order among equal times), so what a new reading ends is at the front.
+    std::deque<Sample> window;
     std::optional<Instant> lastUpdate;
+    // How many readings of the window have each value from −127 to 0, so that the
+    // median is a walk over these counts rather than a pass over every reading: a
+    // device can send thousands a second. Readings outside that range are only
+    // counted, and a window holding any is ordered instead.
+    std::array<std::uint32_t, 128> counts{};
+    std::uint32_t outside = 0;
 
     void add(int rssi, Instant time);
     // Moves every stored instant, after the wall clock was set.

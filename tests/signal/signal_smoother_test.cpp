@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <numeric>
+#include <random>
+#include <tuple>
 #include <vector>
 
 #include "core/signal/signal_history.h"
@@ -62,6 +65,34 @@ TEST(SignalSmoother, WindowKeepsOneSecondAndSurvivesOutOfOrderTimes) {
     EXPECT_EQ(smoother.value, before);
     EXPECT_EQ(smoother.lastUpdate, at(2.0));
 
+}
+
+// The smoother keeps counts to find its median quickly; a plain selection over the
+// same window, trimmed the same way, must give the same value after every reading.
+TEST(SignalSmoother, CountedMedianMatchesASelectionOverTheWindow) {
+    std::mt19937 random(7);
+    for (const auto& [spread, lateEvery, outlierEvery] :
+         {std::tuple{40, 0, 0}, {3, 5, 0}, {90, 3, 0}, {40, 4, 50}, {1, 0, 0}}) {
+        SignalSmoother smoother;
+        std::vector<SignalSmoother::Sample> reference;
+        std::optional<double> value;
+        double t = 0, last = 0;
+        for (int i = 1; i <= 3000; ++i) {
+            t += 0.002 * (random() % 5);
+            const double time = lateEvery && i % lateEvery == 0 ? t - 0.001 * (random() % 1500) : t;
+            const int rssi = outlierEvery && i % outlierEvery == 0 ? 1000 : -60 - int(random() % unsigned(spread));
+            smoother.add(rssi, at(time));
+            reference.push_back({at(time), rssi});
+            std::erase_if(reference, [&](const auto& sample) { return sample.time < at(time - 1.0); });
+            std::vector<int> readings;
+            for (const auto& sample : reference) readings.push_back(sample.rssi);
+            const double median = SignalSmoother::median(readings);
+            value = value ? *value + (median - *value) * -std::expm1(-std::max(time - last, 0.0) / 0.9) : median;
+            last = time;
+            ASSERT_EQ(smoother.window.size(), reference.size()) << i;
+            ASSERT_NEAR(*smoother.value, *value, 1e-9) << i;
+        }
+    }
 }
 
 TEST(SignalHistory, OnePointPerWholeSecondOfTheClockForTwoMinutes) {
