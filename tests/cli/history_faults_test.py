@@ -69,6 +69,10 @@ def copy(stream, path):
 def kill(process, how=signal.SIGKILL):
     os.killpg(process.pid, how)
     process.wait(timeout=10)
+    # faketime shares its clock through a semaphore and memory named after its process,
+    # which a SIGKILL leaves behind; a later process given the same id would fail to start.
+    for name in (f"sem.faketime_sem_{process.pid}", f"faketime_shm_{process.pid}"):
+        Path("/dev/shm", name).unlink(missing_ok=True)
 
 
 def program(process):
