@@ -67,4 +67,20 @@ std::string printableText(std::string_view text) {
     return shown;
 }
 
+std::string validUtf8(std::string_view text) {
+    std::string valid;
+    valid.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = static_cast<std::uint8_t>(text[i]) < 0x80 ? 1 : utf8Length(text, i);
+        if (length == 0) {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            valid.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return valid;
+}
+
 }  // namespace quillmote

@@ -11,4 +11,8 @@ namespace quillmote {
 // reach the terminal as a command. Everything else passes unchanged.
 std::string printableText(std::string_view text);
 
+// Text from the air made valid UTF-8, so that it can be stored as JSON: every byte
+// outside a well-formed sequence becomes U+FFFD.
+std::string validUtf8(std::string_view text);
+
 }  // namespace quillmote
