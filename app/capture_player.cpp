@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "core/import/sightings_file.h"
 #include "core/sightings/fixture.h"
 #include "core/sightings/printable_text.h"
 
@@ -28,7 +29,8 @@ std::unique_ptr<CapturePlayer> CapturePlayer::fromLaunchArguments(const LaunchSe
     std::vector<Sighting> sightings;
     try {
         // Relative paths open against the current folder, as the user typed them.
-        sightings = Fixture::decodeFile(std::filesystem::path(QFile::encodeName(*given).toStdString()));
+        // A log another tool wrote replays as well as a capture does.
+        sightings = readSightingsFile(std::filesystem::path(QFile::encodeName(*given).toStdString())).sightings;
     } catch (const FixtureError& error) {
         throw CaptureLaunchError(*given, error.what());
     }

@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "core/sightings/fixture.h"
@@ -11,10 +13,21 @@ namespace quillmote::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> all = {
         {"fixture", "fixture FILE", "Read a capture file and print it back as a normalised capture.",
-         "Reads the capture FILE (a JSON array of sightings; '-' reads standard input) and writes it\n"
-         "to standard output exactly as the capture writer writes it: keys sorted, pretty-printed,\n"
-         "times in UTC with milliseconds, bytes as upper-case hex pairs.\n",
+         "Reads the capture FILE (a JSON array of sightings, or a log as import reads it; '-'\n"
+         "reads standard input) and writes it to standard output exactly as the capture writer\n"
+         "writes it: keys sorted, pretty-printed, times in UTC with milliseconds, bytes as\n"
+         "upper-case hex pairs.\n",
          runFixture},
+        {"import", "import FILE [--output CAPTURE]", "Turn a Bluetooth log into a capture file.",
+         "Reads FILE, a btsnoop log (btmon -w, Android's Bluetooth HCI snoop log), a pcap or pcapng\n"
+         "file (Wireshark, BLE sniffers: HCI H4, Linux monitor or LE link layer) or a capture, told\n"
+         "apart by content, and writes its advertisements as a capture to CAPTURE, or to standard\n"
+         "output. Every command that reads a capture, and -replayPath, reads these logs as well.\n"
+         "What cannot be read is skipped and counted, and the counts end the run on standard error:\n"
+         "  12,041 advertisements from 187 devices; 3 truncated records skipped\n\n"
+         "Options:\n"
+         "  --output CAPTURE   the capture file to write (replaced only once complete)\n",
+         runImport},
         {"identify", "identify FILE", "Identify each device of a capture file.",
          "Reads the capture FILE and, for each device key in order of first appearance, builds a\n"
          "device record from that key's sightings in file order. Prints a JSON array with, per\n"
@@ -118,14 +131,38 @@ bool parseArgs(const Command& command, std::span<const std::string_view> args,
     return true;
 }
 
-bool readCapture(std::string_view file, std::vector<Sighting>& sightings) {
+bool readSightingsArgument(std::string_view file, SightingsFile& read) {
+    const std::string shown = printableText(file);
+    // Only reading that lasts over a second says how far it got, once a second.
+    const auto started = std::chrono::steady_clock::now();
+    auto said = started;
+    std::error_code error;
+    const auto size = file == "-" ? 0 : std::filesystem::file_size(std::string(file), error);
+    const ReadProgress progress = [&](std::uint64_t bytes) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - started < std::chrono::seconds(1) || now - said < std::chrono::seconds(1)) return;
+        said = now;
+        std::cerr << "quillmote-cli: " << shown << ": reading, ";
+        if (size > 0 && !error)
+            std::cerr << std::min<std::uint64_t>(100, bytes * 100 / size) << "%\n";
+        else
+            std::cerr << (bytes >> 20) << " MB so far\n";
+    };
     try {
-        sightings = file == "-" ? Fixture::decode(std::cin) : Fixture::decodeFile(std::string(file));
+        read = file == "-" ? readSightings(std::cin, progress) : readSightingsFile(std::string(file), progress);
         return true;
-    } catch (const FixtureError& error) {
-        std::cerr << "quillmote-cli: " << printableText(file) << ": " << error.what() << "\n";
+    } catch (const FixtureError& failure) {
+        std::cerr << "quillmote-cli: " << shown << ": " << failure.what() << "\n";
         return false;
     }
+}
+
+bool readCapture(std::string_view file, std::vector<Sighting>& sightings) {
+    SightingsFile read;
+    if (!readSightingsArgument(file, read)) return false;
+    if (read.counts) std::cerr << "quillmote-cli: " << printableText(file) << ": " << summary(*read.counts) << "\n";
+    sightings = std::move(read.sightings);
+    return true;
 }
 
 }  // namespace quillmote::cli

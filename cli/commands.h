@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/import/sightings_file.h"
 #include "core/sightings/sighting.h"
 
 namespace quillmote::cli {
@@ -37,11 +38,16 @@ struct ParsedArgs {
 bool parseArgs(const Command& command, std::span<const std::string_view> args,
                std::span<const std::string_view> valueOptions, ParsedArgs& parsed, int& status);
 
-// Reads a capture file ("-" for standard input). On failure prints
-// "quillmote-cli: FILE: reason" to standard error and returns false.
+// Reads a capture or a log ("-" for standard input), saying how far it got while that
+// takes long. On failure prints "quillmote-cli: FILE: reason" to standard error and
+// returns false.
+bool readSightingsArgument(std::string_view file, SightingsFile& read);
+// The same for the commands that only want the sightings; a log's counts are said on
+// standard error.
 bool readCapture(std::string_view file, std::vector<Sighting>& sightings);
 
 int runFixture(const Command& command, std::span<const std::string_view> args);
+int runImport(const Command& command, std::span<const std::string_view> args);
 int runIdentify(const Command& command, std::span<const std::string_view> args);
 int runTable(const Command& command, std::span<const std::string_view> args);
 int runActivity(const Command& command, std::span<const std::string_view> args);

@@ -52,6 +52,7 @@ bad syntax.json '[{"source": ' "not valid JSON"
 bad control.json "[{\"source\": \"LE\", \"deviceKey\": \"K\", \"time\": \"x\\ny\\u001b[2J\", $ad}]" 'Not an ISO 8601 date: x\ny\x1B[2J'
 expect 1 "$work/absent.json: No such file or directory" fixture "$work/absent.json"
 # Hostile files stop with a reason before they can exhaust memory.
+printf '[' >"$work/huge.json"
 truncate -s 600M "$work/huge.json"
 expect 1 "too large: 600 MB, at most 512 MB" fixture "$work/huge.json"
 rm -f "$work/huge.json"
@@ -344,6 +345,25 @@ $py "$root/tools/make_demo_history.py" --end now --zone UTC "$work/history-now" 
 after=$(date -u -d '1 minute ago' +%F)
 [ -s "$work/history-now/minutes-$before.csv" ] || [ -s "$work/history-now/minutes-$after.csv" ] ||
     fail "a demo history ending now has no minutes for today: $(ls "$work/history-now")"
+
+# Logs other tools wrote: imported as captures, read by every command, told apart by content.
+logs=$data/logs
+run import "$logs/btmon.log" --output "$work/btmon.json"
+[ "$(status)" = 0 ] && [ "$(cat "$work/err")" = "36 advertisements from 5 devices" ] ||
+    fail "import of a btmon log: status $(status): $(cat "$work/err")"
+"$cli" fixture "$work/btmon.json" | cmp -s - "$work/btmon.json" || fail "an imported log is not a normalised capture"
+cp "$logs/sniffer.pcapng" "$work/sniffer.json"  # the name says nothing
+run identify "$work/sniffer.json"
+[ "$(status)" = 0 ] && [ "$($py -c 'import json,sys; print(len(json.load(sys.stdin)))' <"$work/out")" = 3 ] ||
+    fail "identify of a sniffer's pcapng: status $(status): $(cat "$work/err")"
+grep -qF "11 advertisements from 3 devices" "$work/err" || fail "identify of a log did not say what it read"
+head -c 2000 "$logs/btmon.log" >"$work/cut.log"
+run import "$work/cut.log"
+[ "$(status)" = 0 ] && grep -q "advertisements from .* devices; 1 truncated record skipped$" "$work/err" ||
+    fail "a log cut short: status $(status): $(cat "$work/err")"
+expect 1 "not a capture, nor a btsnoop, pcap or pcapng log" import "$data/../cli/cli_test.sh"
+run run -replayPath "$logs/sniffer.pcapng" -historyPath "$work/history-log" --duration 1.5
+[ "$(status)" = 0 ] && grep -q '"devices":3' "$work/out" || fail "a log does not replay: $(cat "$work/err")"
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures cli check(s) failed"
