@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +51,12 @@ int runImport(const Command& command, std::span<const std::string_view> args) {
     for (const auto& [name, value] : parsed.options) output = value;
 
     SightingsFile read;
+    const auto started = std::chrono::steady_clock::now();
     if (!readSightingsArgument(parsed.positional.front(), read)) return exitFailure;
+    // Writing takes as long again as reading: a long import keeps saying what it does.
+    if (std::chrono::steady_clock::now() - started > std::chrono::seconds(1))
+        std::cerr << "quillmote-cli: " << printableText(parsed.positional.front()) << ": read; writing "
+                  << read.sightings.size() << " sightings\n";
     ImportCounts counts = read.counts.value_or(ImportCounts{});
     if (!read.counts) {
         std::set<std::string_view> keys;

@@ -1,5 +1,7 @@
 #include "core/import/import_counts.h"
 
+#include "core/sightings/fixture.h"
+
 namespace quillmote {
 
 namespace {
@@ -16,6 +18,8 @@ std::string counted(std::size_t number, const char* one, const char* many) {
 
 }  // namespace
 
+static_assert(Fixture::maxSightings == 500'000, "the summary names the limit");
+
 std::string summary(const ImportCounts& counts) {
     std::string text = counted(counts.advertisements, "advertisement", "advertisements") + " from " +
                        counted(counts.devices, "device", "devices");
@@ -30,6 +34,7 @@ std::string summary(const ImportCounts& counts) {
         {counts.impossibleTimes, "record with an impossible time", "records with impossible times"},
         {counts.otherLinkTypes, "record of another link type", "records of other link types"},
         {counts.cutAdvertisingData, "cut advertising data structure", "cut advertising data structures"},
+        {counts.pastLimit, "advertisement past the first 500,000", "advertisements past the first 500,000"},
     };
     for (const auto& kind : skipped)
         if (kind.number > 0) text += "; " + counted(kind.number, kind.one, kind.many) + " skipped";

@@ -15,6 +15,7 @@ struct ImportCounts {
     std::size_t impossibleTimes = 0;     // stamped outside 2000–2100
     std::size_t otherLinkTypes = 0;      // records of link types that are not read
     std::size_t cutAdvertisingData = 0;  // advertising data structures running past the end
+    std::size_t pastLimit = 0;           // advertisements after the most a capture holds
 
     friend bool operator==(const ImportCounts&, const ImportCounts&) = default;
 };

@@ -151,8 +151,11 @@ void PacketDecoder::extendedPdu(ByteView payload, Instant time, std::optional<in
 
 void PacketDecoder::add(ByteView address, Instant time, std::optional<int> rssi, ByteView data,
                         std::optional<bool> connectable) {
-    if (sightings_.size() == Fixture::maxSightings)
-        throw LogImportError("too large: more than " + std::to_string(Fixture::maxSightings) + " advertisements");
+    // A day of a busy room is millions: the start of it is still worth having.
+    if (sightings_.size() == Fixture::maxSightings) {
+        ++counts_.pastLimit;
+        return;
+    }
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string key;
     for (std::size_t i = address.size(); i-- > 0;) {
