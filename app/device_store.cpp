@@ -88,6 +88,11 @@ void DeviceStore::start() {
         notifier_->postSelfTestIfRequested(settings_.boolean(QStringLiteral("notifySelfTest")));
     }, Qt::SingleShotConnection);
     activity_->load(clock_.wall());
+    if (settings_.contains(QStringLiteral("mqttUrl"))) {
+        mqtt_ = std::make_unique<MqttPublisher>(settings_, *this);
+        connect(mqtt_.get(), &MqttPublisher::problemChanged, this, &DeviceStore::mqttChanged);
+        emit mqttChanged();
+    }
 
     tick();
 }

@@ -14,6 +14,7 @@
 #include "app/capture_recorder.h"
 #include "app/click_synth.h"
 #include "app/launch_settings.h"
+#include "app/mqtt_publisher.h"
 #include "app/scanner.h"
 #include "app/sleep_inhibitor.h"
 #include "app/surge_notifier.h"
@@ -84,6 +85,8 @@ public:
     ActivityMonitor& activity() { return *activity_; }
     SurgeNotifier& notifier() { return *notifier_; }
     ClickSynth& clicks() { return *clicks_; }
+    // Publishing to MQTT, once started with an "mqttUrl"; nothing otherwise.
+    MqttPublisher* mqtt() { return mqtt_.get(); }
     const Calendar& calendar() const { return calendar_; }
     // The launch and stored settings; the window stores its look there.
     LaunchSettings& settings() const { return settings_; }
@@ -107,6 +110,8 @@ public:
 signals:
     // The status or its problem changed.
     void statusChanged();
+    // Publishing started (`mqtt` is set) or its problem changed.
+    void mqttChanged();
     void devicesChanged();
     void selectedKeyChanged();
     void searchTextChanged();
@@ -141,6 +146,7 @@ private:
     std::unique_ptr<CapturePlayer> player_;
     std::optional<CaptureRecorder> capture_;
     std::unique_ptr<SleepInhibitor> inhibitor_;
+    std::unique_ptr<MqttPublisher> mqtt_;
     std::function<std::unique_ptr<Scanner>()> makeScanner_;
     QDBusConnection systemBus_;
     bool started_ = false;

@@ -2,11 +2,13 @@
 # An hour (or SECONDS) of `quillmote-cli run` replaying a room of 300 devices at about
 # 3,000 sightings a second, history on; samples RSS and CPU every 10 s and prints the
 # growth after the first 5 minutes. Not part of the tests.
-# Usage: bench/soak.sh [SECONDS] [BUILD]   (defaults: 3600, build)
+# Further arguments go to `run`: `-mqttUrl mqtt://127.0.0.1:1883` measures publishing.
+# Usage: bench/soak.sh [SECONDS] [BUILD] [-key value ...]   (defaults: 3600, build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-3600}
 build=${2:-build}
+shift $(( $# < 2 ? $# : 2 ))
 work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 
@@ -39,7 +41,7 @@ PY
 
 # It runs a little past the last sample, which is taken by the clock, not by counting.
 "$build/cli/quillmote-cli" run -replayPath "$work/room.json" -historyPath "$work/history" \
-    --duration "$((seconds + 60))" >"$work/out" 2>"$work/err" &
+    --duration "$((seconds + 60))" "$@" >"$work/out" 2>"$work/err" &
 pid=$!
 ticks=$(getconf CLK_TCK)
 echo "elapsed_s,rss_kb,cpu_percent,devices"
@@ -60,4 +62,4 @@ kill "$pid" 2>/dev/null
 if [ -n "$rss_at_5" ]; then
     echo "RSS at 5 min: ${rss_at_5} kB, at the end: ${rss} kB, growth $(( (rss - rss_at_5) * 1000 / rss_at_5 / 10 )).$(( (rss - rss_at_5) * 1000 / rss_at_5 % 10 )) %"
 fi
-echo "average CPU: $(( cpu * 100 / ticks / seconds )) % of one core; minutes stored: $(cat "$work"/history/minutes-*.csv 2>/dev/null | grep -vc minute_utc)"
+echo "average CPU: $(( cpu * 100 / ticks / seconds )).$(( cpu * 1000 / ticks / seconds % 10 )) % of one core; minutes stored: $(cat "$work"/history/minutes-*.csv 2>/dev/null | grep -vc minute_utc)"

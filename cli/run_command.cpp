@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/record_json.h"
 #include "cli/simulated_replay.h"
+#include "core/sightings/printable_text.h"
 
 namespace quillmote::cli {
 
@@ -114,6 +115,11 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
                       << " (kept in memory until it can be written)\n";
         else
             std::cerr << "quillmote-cli: history saved again: " << folder << '\n';
+    });
+    // Said once each time publishing meets a new problem.
+    QObject::connect(&store, &DeviceStore::mqttChanged, [&store] {
+        if (const auto* mqtt = store.mqtt(); mqtt && mqtt->problem())
+            std::cerr << "quillmote-cli: MQTT: " << printableText(*mqtt->problem()) << '\n';
     });
     // Once a second, after that second's activity step, so `aroundNow` is the second's own.
     QObject::connect(&store, &DeviceStore::secondPassed, [&store, withRows] {

@@ -5,12 +5,13 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
                 qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libharfbuzz-dev
-                fonts-dejavu-core portaudio19-dev libgtest-dev libgmock-dev libbenchmark-dev)
+                fonts-dejavu-core portaudio19-dev libmosquitto-dev libgtest-dev libgmock-dev libbenchmark-dev)
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
 # checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;
 # desktop-file-validate checks the desktop entry; faketime runs the history's fault tests
-# on fast clocks.
-test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils faketime)
+# on fast clocks; mosquitto and its clients are the broker of the publishing tests.
+test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils faketime
+               mosquitto mosquitto-clients)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

@@ -178,6 +178,7 @@ MainWindow::MainWindow(DeviceStore& store, QWidget* parent)
     });
     connect(&store_.activity(), &ActivityMonitor::loaded, this, &MainWindow::refreshStatus);
     connect(&store_.activity(), &ActivityMonitor::historySavingChanged, this, &MainWindow::refreshStatus);
+    connect(&store_, &DeviceStore::mqttChanged, this, &MainWindow::refreshStatus);
     connect(&store_.notifier(), &SurgeNotifier::alertsAllowedChanged, this, &MainWindow::refreshStatus);
 
     applyAppearance();
@@ -502,6 +503,7 @@ void MainWindow::refreshStatus() {
     line.clearableCount = store_.clearableCount();
     const auto& problem = activity.historyProblem();
     line.historyNotSaved = problem.has_value();
+    if (auto* mqtt = store_.mqtt(); mqtt && mqtt->problem()) line.mqttProblem = QString::fromStdString(*mqtt->problem());
     const QString text = line.text();
     subtitle_->setText(text);
     subtitle_->setToolTip(problem ? QStringLiteral("The activity history cannot be written to ") +

@@ -21,6 +21,7 @@ QString StatusLine::text() const {
     }
     if (alertsAllowed == false) parts << QStringLiteral("alerts off");
     if (historyNotSaved) parts << QStringLiteral("history not saved");
+    if (mqttProblem) parts << QStringLiteral("MQTT: ") + *mqttProblem;
     if (showsDevices && clearableCount >= 1) parts << QString::number(clearableCount) + QStringLiteral(" silent");
     return parts.join(QStringLiteral(" · "));
 }

@@ -17,8 +17,9 @@ struct StatusLine {
     bool showsDevices = true;
     int clearableCount = 0;
     bool historyNotSaved = false;
+    std::optional<QString> mqttProblem;  // "not authorised"
 
-    // "12 around · usual 9 at 3 PM (weekdays) · alerts off · history not saved · 2 silent"
+    // "12 around · usual 9 at 3 PM (weekdays) · alerts off · history not saved · MQTT: not authorised · 2 silent"
     QString text() const;
 };
 

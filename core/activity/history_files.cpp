@@ -514,6 +514,14 @@ std::error_code HistoryFiles::saveNamedPresence(const NamedPresence& presence) c
     return saveDocument(folder_, namedName, document);
 }
 
+std::optional<std::string> HistoryFiles::surgeText(const SurgeEvent& surge) {
+    try {
+        return surgeJSON(surge).dump(-1, ' ', false, json::error_handler_t::replace);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 std::vector<std::string> HistoryFiles::setAsideUnreadable() const {
     std::vector<std::string> lines;
     const auto setAside = [&](const char* name, auto parse) {

@@ -50,6 +50,9 @@ public:
     // The data lines of a minute file that parse, in file order.
     static std::vector<MinuteRecord> minuteFileRecords(std::string_view text);
 
+    // One episode as the episodes document stores it, on one line; nothing when a
+    // level is not a finite number.
+    static std::optional<std::string> surgeText(const SurgeEvent& surge);
     // One data line, without its line feed.
     static std::string line(const MinuteRecord& record);
     // A data line read back; nothing unless every field parses.

@@ -268,10 +268,12 @@ TEST(StatusLine, JoinsItsParts) {
     line.normal.learningDays = 1;
     EXPECT_EQ(line.text(), "12 around · learning normal (1 of 3 days)");
     const QString threePm = QString::fromUtf8("3\u202FPM");
-    line = StatusLine{12, {8.5, std::nullopt, 0}, threePm, QStringLiteral("weekdays"), false, true, 2, true};
-    EXPECT_EQ(line.text(), QString::fromUtf8(
-                               "12 around · usual 9 at 3\u202FPM (weekdays) · alerts off · history not saved · 2 silent"));
+    line = StatusLine{12, {8.5, std::nullopt, 0}, threePm, QStringLiteral("weekdays"), false, true, 2, true,
+                      QStringLiteral("not authorised")};
+    EXPECT_EQ(line.text(), QString::fromUtf8("12 around · usual 9 at 3\u202FPM (weekdays) · alerts off · history not "
+                                             "saved · MQTT: not authorised · 2 silent"));
     line.historyNotSaved = false;
+    line.mqttProblem.reset();
     line.alertsAllowed.reset();  // unknown is not "off"
     line.basisLabel.reset();     // a forced level has no basis
     line.showsDevices = false;   // the activity page has no silent count
