@@ -72,16 +72,22 @@ void ActivityMonitor::sample(std::span<const DeviceRecord> records, Instant now)
     const auto names = namedDevices(records, now);
     presence_.heard(std::set<std::string>(names.begin(), names.end()), now, calendar_);
 
-    auto closed = recorder_.sample(records, now);
-    if (!closed) return;
+    if (auto closed = recorder_.sample(records, now)) store(*closed, records, now);
+}
+
+void ActivityMonitor::finish(std::span<const DeviceRecord> records, Instant now) {
+    if (auto open = recorder_.closeOpenMinute(records)) store(*open, records, now);
+}
+
+void ActivityMonitor::store(const MinuteRecord& closed, std::span<const DeviceRecord> records, Instant now) {
     // After the wall clock was set back, its minutes come round again: the ones this
     // run already closed stand, so none is stored twice or out of order.
-    if (lastClosed_ && closed->minute <= *lastClosed_) return;
-    lastClosed_ = closed->minute;
-    unsaved_.push_back(*closed);
+    if (lastClosed_ && closed.minute <= *lastClosed_) return;
+    lastClosed_ = closed.minute;
+    unsaved_.push_back(closed);
     if (unsaved_.size() > unsavedKept) unsaved_.pop_front();
     saveHistory();
-    minutes_.push_back(*closed);
+    minutes_.push_back(closed);
     forgetOldHistory(now);
     refreshBaselineIfNeeded(now, false);
     evaluateSurge(records, now);

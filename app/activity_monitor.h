@@ -40,6 +40,8 @@ public:
     // Prunes and reads the stored history in a worker; `loaded` follows on this thread.
     void load(Instant now);
     void sample(std::span<const DeviceRecord> records, Instant now);
+    // Closes and stores the minute being counted, as far as it got: at a stop.
+    void finish(std::span<const DeviceRecord> records, Instant now);
     // After the wall clock was set back: what the recorder remembers moves with it.
     void shiftTimes(Instant::duration by) { recorder_.shiftTimes(by); }
     Normal normal(Instant at) const;
@@ -82,6 +84,7 @@ private:
     std::optional<std::string> historyProblem_;
     std::vector<std::string> setAside_;
 
+    void store(const MinuteRecord& closed, std::span<const DeviceRecord> records, Instant now);
     void saveHistory();
     void noteSaving(std::error_code error);
     void forgetOldHistory(Instant now);

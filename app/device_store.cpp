@@ -97,6 +97,10 @@ void DeviceStore::start() {
     tick();
 }
 
+void DeviceStore::finish() {
+    if (started_ && status_ == BluetoothStatus::ready) activity_->finish(devices_, clock_.wall());
+}
+
 void DeviceStore::tick() {
     tickTime_ = clock_.wall();
     followClockStep(clockStep_.observe(tickTime_, clock_.monotonicSeconds()));

@@ -61,6 +61,9 @@ public:
     // file, before anything has started.
     void start();
 
+    // At a stop: the minute being counted is closed and stored as far as it got.
+    void finish();
+
     void publish(bool resort);
     std::vector<DeviceRecord> visibleDevices() const;
     int clearableCount() const;

@@ -157,7 +157,9 @@ int runRun(const Command& command, std::span<const std::string_view> args) {
         else app.quit();
     });
     if (duration) armEnd();
-    return app.exec();
+    const int status = app.exec();
+    store.finish();
+    return status;
 }
 
 }  // namespace quillmote::cli

@@ -43,5 +43,7 @@ int main(int argc, char** argv) {
         }
         return 1;
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    store.finish();
+    return status;
 }

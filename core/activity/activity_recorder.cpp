@@ -70,6 +70,16 @@ void ActivityRecorder::shiftTimes(Instant::duration by) {
     if (lastSample_) *lastSample_ += by;
 }
 
+std::optional<MinuteRecord> ActivityRecorder::closeOpenMinute(std::span<const DeviceRecord> records) {
+    if (!current_) return std::nullopt;
+    std::vector<const DeviceRecord*> live;
+    for (const auto& record : records)
+        if (record.source == SightingSource::lowEnergy) live.push_back(&record);
+    const MinuteRecord record = close(*current_, live);
+    current_.reset();
+    return record;
+}
+
 MinuteRecord ActivityRecorder::close(const Accumulator& accumulator, std::span<const DeviceRecord* const> live) {
     std::int64_t moves = 0;
     for (const DeviceRecord* record : live) {

@@ -18,6 +18,9 @@ class ActivityRecorder {
 public:
     // Returns the previous minute's record on the first sample of a later minute.
     std::optional<MinuteRecord> sample(std::span<const DeviceRecord> records, Instant now);
+    // The minute being filled, closed with the samples it has: for a stop, so that the
+    // seconds counted so far are kept. Nothing before the first sample.
+    std::optional<MinuteRecord> closeOpenMinute(std::span<const DeviceRecord> records);
     // Moves what it remembers of devices and of listening, after the wall clock was
     // set; the minute being filled keeps its clock time.
     void shiftTimes(Instant::duration by);

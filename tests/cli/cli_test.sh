@@ -346,6 +346,18 @@ after=$(date -u -d '1 minute ago' +%F)
 [ -s "$work/history-now/minutes-$before.csv" ] || [ -s "$work/history-now/minutes-$after.csv" ] ||
     fail "a demo history ending now has no minutes for today: $(ls "$work/history-now")"
 
+# Stopped by SIGTERM, as a service is, run stores the minute it was counting, whole.
+"$cli" run -replayPath "$data/rotation-capture.json" -historyPath "$work/history-term" >/dev/null 2>"$work/err" &
+pid=$!
+sleep 2
+kill -TERM "$pid"
+wait "$pid" || fail "run stopped by SIGTERM exited $?"
+minute=$(( $(date +%s) / 60 * 60 ))
+last=$(tail -n 1 "$work"/history-term/minutes-*.csv 2>/dev/null)
+[ "${last%%,*}" = "$minute" ] || [ "${last%%,*}" = $((minute - 60)) ] ||
+    fail "SIGTERM did not store the minute being counted: '$last'"
+[ "$(tail -c 1 "$work"/history-term/minutes-*.csv | od -An -c | tr -d ' ')" = '\n' ] || fail "SIGTERM left half a line"
+
 # Logs other tools wrote: imported as captures, read by every command, told apart by content.
 logs=$data/logs
 run import "$logs/btmon.log" --output "$work/btmon.json"
