@@ -11,7 +11,7 @@ using quillmote::cli::commands;
 
 std::string overview() {
     std::string text =
-        "Usage: quillmote-cli SUBCOMMAND [OPTIONS]\n\n"
+        "Usage: quillmote-cli SUBCOMMAND [OPTIONS]\n       quillmote-cli --version\n\n"
         "Quillmote without a window: reads capture files and prints, as JSON, what the\n"
         "application makes of them.\n\nSubcommands:\n";
     for (const auto& command : commands()) {
@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
     if (args.empty()) {
         std::cerr << "quillmote-cli: no subcommand given\n\n" << overview();
         return quillmote::cli::exitUsage;
+    }
+    if (args.front() == "--version") {
+        std::cout << "quillmote-cli " QUILLMOTE_VERSION "\n";
+        return 0;
     }
     if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
         std::cout << overview();

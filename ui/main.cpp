@@ -2,12 +2,18 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <iostream>
+#include <string_view>
 
 #include "app/bluez_scanner.h"
 #include "app/device_store.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
+    // Answered before any display is needed, as a service manager or a packager asks it.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "quillmote " QUILLMOTE_VERSION "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quillmote"));
     QApplication::setApplicationName(QStringLiteral("Quillmote"));
