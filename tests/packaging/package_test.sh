@@ -21,7 +21,8 @@ contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 for path in usr/bin/quillmote usr/bin/quillmote-cli usr/share/applications/quillmote.desktop \
     usr/share/icons/hicolor/scalable/apps/quillmote.svg usr/share/quillmote/demo-capture.json \
     usr/lib/systemd/system/quillmote.service usr/lib/systemd/user/quillmote-user.service \
-    usr/share/doc/quillmote/copyright usr/share/man/man1/quillmote.1.gz usr/share/man/man1/quillmote-cli.1.gz; do
+    usr/share/doc/quillmote/copyright usr/share/man/man1/quillmote.1.gz usr/share/man/man1/quillmote-cli.1.gz \
+    usr/share/metainfo/org.quillmote.Quillmote.metainfo.xml; do
     grep -qx "./$path" <<<"$contents" || fail "the package lacks /$path"
 done
 
