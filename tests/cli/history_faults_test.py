@@ -26,6 +26,8 @@ import threading
 import time
 from pathlib import Path
 
+from fast_clock import stop, wait_for
+
 CLI = os.environ["QUILLMOTE_CLI"]
 DEMO = os.environ["QUILLMOTE_DEMO"]
 LINE = re.compile(r"^-?\d+(\.\d+)?,-?\d+,-?\d+(\.\d+)?,-?\d+,-?\d+,-?\d+,-?\d+$")
@@ -67,12 +69,7 @@ def copy(stream, path):
 
 
 def kill(process, how=signal.SIGKILL):
-    os.killpg(process.pid, how)
-    process.wait(timeout=10)
-    # faketime shares its clock through a semaphore and memory named after its process,
-    # which a SIGKILL leaves behind; a later process given the same id would fail to start.
-    for name in (f"sem.faketime_sem_{process.pid}", f"faketime_shm_{process.pid}"):
-        Path("/dev/shm", name).unlink(missing_ok=True)
+    stop(process, how)
 
 
 def program(process):
@@ -163,15 +160,6 @@ def kill_and_restart(work, kills=30):
         fail("no run closed the episode left open hours ago")
     print(f"kills: {kills}, minutes stored: {len(stored)}, spoilt lines: {spoilt}, "
           f"episodes closed: {closed} of {kills // 2}, unfinished replacements left: {len(leftovers)}")
-
-
-def wait_for(condition, seconds=20):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.1)
-    return condition()
 
 
 def stderr_lines(work, text):

@@ -21,6 +21,9 @@ import tempfile
 import time
 from pathlib import Path
 
+import fast_clock
+from fast_clock import wait_for
+
 CLI = os.environ["QUILLMOTE_CLI"]
 DEMO = os.environ["QUILLMOTE_DEMO"]
 ROOM_B = os.environ["QUILLMOTE_ROOM_B"]
@@ -47,14 +50,7 @@ def start(command, out, err=subprocess.DEVNULL, env=None):
 
 
 def stop(process, how=signal.SIGTERM):
-    try:
-        os.killpg(process.pid, how)
-    except ProcessLookupError:
-        pass
-    process.wait(timeout=10)
-    # What faketime shares under its process id outlives a SIGKILL.
-    for name in (f"sem.faketime_sem_{process.pid}", f"faketime_shm_{process.pid}"):
-        Path("/dev/shm", name).unlink(missing_ok=True)
+    fast_clock.stop(process, how)
 
 
 def broker(work, port, name, extra=""):
@@ -98,15 +94,6 @@ def messages(work, name):
 
 def minutes(work, name, topic):
     return [json.loads(p)["minute"] for _, t, p in messages(work, name) if t == topic + "/minute"]
-
-
-def wait_for(condition, seconds=20):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.1)
-    return condition()
 
 
 def check_none_lost(work, room):
