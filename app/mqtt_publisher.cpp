@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "app/device_store.h"
 #include "app/launch_settings.h"
@@ -96,6 +97,17 @@ MqttPublisher::MqttPublisher(const LaunchSettings& settings, DeviceStore& store,
     mosquitto_publish_callback_set(client_, [](mosquitto*, void* self, int messageId) {
         auto* publisher = static_cast<MqttPublisher*>(self);
         QMetaObject::invokeMethod(publisher, [publisher, messageId] { publisher->onAcknowledged(messageId); },
+                                  Qt::QueuedConnection);
+    });
+    // A broker whose certificate cannot be verified only shows in the library's log.
+    mosquitto_log_callback_set(client_, [](mosquitto*, void* self, int level, const char* text) {
+        const std::string_view line(text);
+        if (level != MOSQ_LOG_ERR || !line.starts_with("OpenSSL Error")) return;
+        auto* publisher = static_cast<MqttPublisher*>(self);
+        // "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed"
+        const auto reason = line.rfind("::");
+        std::string problem = "TLS: " + std::string(reason == line.npos ? line : line.substr(reason + 2));
+        QMetaObject::invokeMethod(publisher, [publisher, problem] { publisher->setProblem(problem); },
                                   Qt::QueuedConnection);
     });
     mosquitto_reconnect_delay_set(client_, 1, 30, true);

@@ -46,8 +46,9 @@ public:
     MqttPublisher(const LaunchSettings& settings, DeviceStore& store, QObject* parent = nullptr);
     ~MqttPublisher() override;
 
-    // "not authorised" while the broker refuses the credentials, or why publishing cannot
-    // start; nothing while all is well or only the broker is away.
+    // "not authorised" while the broker refuses the credentials, "TLS: certificate verify
+    // failed" and the like, or why publishing cannot start; nothing while all is well or
+    // only the broker is away.
     const std::optional<std::string>& problem() const { return problem_; }
     bool connected() const { return connected_; }
     // Minutes not yet acknowledged by the broker, and those given up for room.

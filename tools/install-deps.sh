@@ -9,11 +9,12 @@ build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
 # checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;
 # desktop-file-validate checks the desktop entry; faketime runs the history's fault tests
-# on fast clocks; mosquitto and its clients are the broker of the publishing tests;
+# on fast clocks; mosquitto and its clients are the broker of the publishing tests, and
+# openssl makes its TLS certificates;
 # systemd's systemd-analyze checks the service units; dpkg-dev (dpkg-shlibdeps) and
 # lintian build and check the Debian package; appstreamcli validates the metadata.
 test_packages=(clang libclang-rt-14-dev python3 dbus libglib2.0-bin python3-dbusmock desktop-file-utils faketime
-               mosquitto mosquitto-clients systemd dpkg-dev lintian appstream)
+               mosquitto mosquitto-clients openssl systemd dpkg-dev lintian appstream)
 
 packages=("${build_packages[@]}")
 [ "${1:-build}" = test ] && packages+=("${test_packages[@]}")

@@ -7,7 +7,9 @@ mosquitto_sub:
   carries what it should, retained where it should be;
 - the broker going away and coming back loses no minute record;
 - a killed program leaves its last will, "offline";
-- refused credentials are said once, and the right ones are taken.
+- refused credentials are said once, and the right ones are taken;
+- over TLS, a broker whose certificate cannot be verified is said, and the given
+  certificate authority is used.
 """
 import calendar
 import json
@@ -197,8 +199,36 @@ def refused_credentials(work):
     print("credentials: refused ones said once, right ones taken")
 
 
+def tls(work):
+    """mqtts:// with the broker's certificate authority given, and with the system's, which does not know it."""
+    def openssl(*args):
+        subprocess.run(["openssl", *args], check=True, capture_output=True, cwd=work)
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.crt", "-days", "2",
+            "-subj", "/CN=test authority")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "broker.key", "-out", "broker.csr", "-subj", "/CN=localhost")
+    (work / "names").write_text("subjectAltName=DNS:localhost\n")
+    openssl("x509", "-req", "-in", "broker.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
+            "-out", "broker.crt", "-extfile", "names")
+    port = free_port()
+    broker(work, port, "tls", f"allow_anonymous true\ncafile {work}/ca.crt\ncertfile {work}/broker.crt\n"
+                              f"keyfile {work}/broker.key\n")
+    url = ["-mqttUrl", f"mqtts://localhost:{port}"]
+    unknown = run(work, port, "quillmote/tls", DEMO, *url)
+    err = work / "quillmote-tls.err"
+    if not wait_for(lambda: "MQTT: TLS: certificate verify failed" in err.read_text(errors="replace"), 10):
+        fail(f"an unverifiable broker was not reported: {err.read_text(errors='replace')}")
+    stop(unknown)
+    watcher = start(["mosquitto_sub", "-h", "localhost", "-p", str(port), "--cafile", str(work / "ca.crt"),
+                     "-t", "quillmote/#", "-F", "%r %t %p"], work / "tls.sub")
+    run(work, port, "quillmote/tls", DEMO, *url, "-mqttCaFile", str(work / "ca.crt"))
+    if not wait_for(lambda: any(t == "quillmote/tls/status" and p == "online" for _, t, p in messages(work, "tls")), 10):
+        fail("the broker's own certificate authority was not taken")
+    stop(watcher)
+    print("tls: an unknown authority said, the given one taken")
+
+
 def main():
-    for check in (rooms_and_reconnection, refused_credentials):
+    for check in (rooms_and_reconnection, refused_credentials, tls):
         work = Path(tempfile.mkdtemp())
         try:
             check(work)
