@@ -12,7 +12,7 @@ namespace quillmote {
 
 namespace {
 
-constexpr std::uint64_t progressStep = std::uint64_t(1) << 20;
+constexpr std::uint64_t skipStep = std::uint64_t(1) << 20;
 // A section names an interface per adapter or sniffer; thousands are a flood, not a log.
 constexpr std::size_t maxInterfaces = 1024;
 
@@ -77,26 +77,24 @@ struct Interface {
     }
 };
 
-// The stream in bounded pieces, counting what has been read.
+// The stream in bounded pieces.
 class Input {
 public:
-    Input(std::istream& in, const std::function<void(std::uint64_t)>& progress) : in_(in), progress_(progress) {}
+    explicit Input(std::istream& in) : in_(in) {}
 
     // Exactly `count` bytes into `buffer`; false when the file ends first.
     bool read(Bytes& buffer, std::size_t count) {
         buffer.resize(count);
         in_.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(count));
         buffer.resize(static_cast<std::size_t>(in_.gcount()));
-        advance(buffer.size());
         return buffer.size() == count;
     }
 
     bool skip(std::uint64_t count) {
         while (count > 0) {
-            const auto chunk = static_cast<std::streamsize>(std::min(count, progressStep));
+            const auto chunk = static_cast<std::streamsize>(std::min(count, skipStep));
             in_.ignore(chunk);
             const auto skipped = in_.gcount();
-            advance(static_cast<std::uint64_t>(skipped));
             if (skipped < chunk) return false;
             count -= static_cast<std::uint64_t>(skipped);
         }
@@ -105,27 +103,15 @@ public:
 
     void finish() {
         if (in_.bad()) throw LogImportError("the file could not be read to its end");
-        if (progress_) progress_(offset_);
     }
 
 private:
     std::istream& in_;
-    const std::function<void(std::uint64_t)>& progress_;
-    std::uint64_t offset_ = 0;
-    std::uint64_t nextReport_ = progressStep;
-
-    void advance(std::uint64_t count) {
-        offset_ += count;
-        if (offset_ >= nextReport_) {
-            if (progress_) progress_(offset_);
-            nextReport_ = offset_ + progressStep;
-        }
-    }
 };
 
 class LogReader {
 public:
-    LogReader(std::istream& in, const std::function<void(std::uint64_t)>& progress) : input_(in, progress) {}
+    explicit LogReader(std::istream& in) : input_(in) {}
 
     ImportedLog read() {
         Bytes start;
@@ -340,8 +326,8 @@ private:
 
 LogImportError::LogImportError(std::string_view reason) : std::runtime_error(printableText(reason)) {}
 
-ImportedLog importLog(std::istream& in, const std::function<void(std::uint64_t)>& progress) {
-    return LogReader(in, progress).read();
+ImportedLog importLog(std::istream& in) {
+    return LogReader(in).read();
 }
 
 }  // namespace quillmote

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <istream>
 #include <stdexcept>
 #include <string_view>
@@ -31,8 +30,7 @@ inline constexpr std::size_t maxRecordBytes = std::size_t(256) << 10;
 // The advertisements in a btsnoop (HCI, H4 or Linux monitor), pcap or pcapng log (HCI,
 // H4, Linux monitor or LE link layer), read in bounded pieces as the stream delivers
 // them. What cannot be read is skipped and counted, and so are advertisements past
-// Fixture::maxSightings; a file that is no such log throws LogImportError. `progress`
-// is told the bytes read so far about every MiB.
-ImportedLog importLog(std::istream& in, const std::function<void(std::uint64_t)>& progress = {});
+// Fixture::maxSightings; a file that is no such log throws LogImportError.
+ImportedLog importLog(std::istream& in);
 
 }  // namespace quillmote

@@ -121,9 +121,9 @@ Bytes pcapng(std::uint16_t link, const std::vector<Record>& records, bool big = 
     return out;
 }
 
-ImportedLog imported(const Bytes& file, const std::function<void(std::uint64_t)>& progress = {}) {
+ImportedLog imported(const Bytes& file) {
     std::istringstream in(std::string(file.begin(), file.end()));
-    return importLog(in, progress);
+    return importLog(in);
 }
 
 std::string outcome(const Bytes& file) {
@@ -260,23 +260,14 @@ TEST(LogImport, WhatCannotBeReadIsSkippedAndCountedOrRefused) {
     }
 }
 
-TEST(LogImport, ProgressAndSummaryForLargeNumbers) {
-    Bytes file = btsnoop(2001, {{t0, Bytes(3 << 20), 0}, {t0, event(0x02, {legacy(0, kettle, named, -60)}), 3}});
-    std::vector<std::uint64_t> told;
-    EXPECT_EQ(imported(file, [&](std::uint64_t bytes) { told.push_back(bytes); }).sightings.size(), 1u);
-    ASSERT_GE(told.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
-    EXPECT_EQ(told.back(), file.size());
-
+TEST(LogImport, SummaryGroupsThousands) {
     EXPECT_EQ(summary({.advertisements = 12041, .devices = 187, .truncatedRecords = 3}),
               "12,041 advertisements from 187 devices; 3 truncated records skipped");
     EXPECT_EQ(summary({.advertisements = 1'000'000, .devices = 1}), "1,000,000 advertisements from 1 device");
 }
 
 TEST(LogImport, FormatIsToldFromTheFirstBytes) {
-    EXPECT_EQ(logFormatOf(hex("62 74 73 6E 6F 6F 70 00")), LogFormat::btsnoop);
-    EXPECT_EQ(logFormatOf(hex("4D 3C B2 A1")), LogFormat::pcap);
-    EXPECT_EQ(logFormatOf(hex("0A 0D 0D 0A 1C 00 00 00 4D 3C 2B 1A")), LogFormat::pcapng);
+    // Each format's own mark is read in the container tests; here, what only looks like one.
     EXPECT_EQ(logFormatOf(hex("0A 0D 0D 0A 1C 00 00 00 00 00 00 00")), std::nullopt);
     EXPECT_EQ(logFormatOf(hex("EF BB BF 20 5B")), LogFormat::capture);
     EXPECT_EQ(logFormatOf(hex("7B 5B")), std::nullopt);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the two sample Bluetooth logs next to this script.
+"""Writes the two sample Bluetooth logs the tests read, into tests/data/logs/.
 
 btmon.log      btsnoop, Linux monitor datalink (what `btmon -w` writes): controller
                chatter, then 36 advertising reports from 5 devices in 2026:
@@ -20,7 +20,7 @@ import random
 import struct
 from datetime import datetime, timezone
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data", "logs")
 BTSNOOP_EPOCH_DELTA = 0x00DCDDB30F2F8000  # microseconds from year 0 to 1970
 
 
