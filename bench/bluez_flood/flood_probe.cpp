@@ -1,15 +1,16 @@
 // The scanner's side of the BlueZ flood measurement (run.sh drives it): a BluezScanner
 // on DBUS_SYSTEM_BUS_ADDRESS whose buffer is drained eight times a second, as the
 // store does. After the given seconds it prints, as JSON, how many device signals it
-// turned into sightings and the process's CPU time (user + system, all threads:
-// QtDBus's reader, the scanner thread and the drains) per signal, and each thread's
-// share by thread name (over the whole run, start-up included).
+// turned into sightings, the process's CPU time (user + system, all threads: the
+// scanner thread and the drains) per signal, each thread's share by thread name (over
+// the whole run, start-up included), and how long stopping the scanner took.
 #include <QCoreApplication>
 #include <QTimer>
 #include <sys/resource.h>
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 35.0;
     auto buffer = std::make_shared<quillmote::SightingBuffer>();
-    quillmote::BluezScanner scanner;
-    scanner.start(buffer, [](quillmote::BluetoothStatus status, quillmote::BluetoothProblem) {
+    auto scanner = std::make_unique<quillmote::BluezScanner>();
+    scanner->start(buffer, [](quillmote::BluetoothStatus status, quillmote::BluetoothProblem) {
         std::fprintf(stderr, "status %s\n", std::string(quillmote::name(status)).c_str());
     });
 
@@ -72,24 +73,28 @@ int main(int argc, char** argv) {
     drain.start(125);
 
     const double cpuAtStart = cpuSeconds();
-    const std::uint64_t countAtStart = scanner.sightingCount();
+    const std::uint64_t countAtStart = scanner->sightingCount();
     QTimer::singleShot(static_cast<int>(seconds * 1000), &app, &QCoreApplication::quit);
     app.exec();
     buffer->drain(drained);
     total += drained.size();
 
     const double cpu = cpuSeconds() - cpuAtStart;
-    const std::uint64_t heard = scanner.sightingCount() - countAtStart;
+    const std::uint64_t heard = scanner->sightingCount() - countAtStart;
+    const auto threads = cpuByThread();
+    const auto stopping = std::chrono::steady_clock::now();
+    scanner.reset();
+    const std::chrono::duration<double, std::milli> stopped = std::chrono::steady_clock::now() - stopping;
     std::printf("{\"seconds\": %.1f, \"signals\": %llu, \"drained\": %zu, \"cpuSeconds\": %.3f, "
                 "\"cpuMicrosecondsPerSignal\": %.2f, \"cpuMicrosecondsPerSignalByThread\": {",
                 seconds, static_cast<unsigned long long>(heard), total, cpu,
                 heard ? cpu * 1e6 / static_cast<double>(heard) : 0.0);
     const char* separator = "";
-    for (const auto& [thread, threadCpu] : cpuByThread()) {
+    for (const auto& [thread, threadCpu] : threads) {
         std::printf("%s\"%s\": %.2f", separator, thread.c_str(),
                     heard ? threadCpu * 1e6 / static_cast<double>(heard) : 0.0);
         separator = ", ";
     }
-    std::printf("}}\n");
+    std::printf("}, \"stopMilliseconds\": %.1f}\n", stopped.count());
     return 0;
 }

@@ -4,7 +4,8 @@
 # DEVICES devices, and a Flood method added to it emits RATE PropertiesChanged a second
 # (RSSI + ManufacturerData, as BlueZ does with DuplicateData) for SECONDS seconds,
 # round-robin over the devices. flood_probe runs the scanner meanwhile and prints its
-# process CPU time per signal.
+# process CPU time per signal; the bus daemon's own CPU time over the same run is
+# printed beside it, since every signal crosses it too.
 # With --hostile, the mock instead plays a hostile radio: RATE signals a second from one
 # device with a 10 KB name and 64 KB of manufacturer data, and 10,000 new addresses a
 # minute; PROBE is then quillmote-window-flood, which prints the window's main-thread
@@ -93,11 +94,16 @@ PY
 [ "$hostile" = 1 ] && flood=$hostile_flood
 "${G[@]}" -o / -m org.freedesktop.DBus.Mock.AddMethod org.bluez.Mock Flood dd '' "$flood" >/dev/null
 
+# CPU seconds (user + system) a process has used so far.
+cpu_of() { awk -v ticks="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); print ($12 + $13) / ticks }' "/proc/$1/stat"; }
+
 "$probe" $((seconds + 4)) >"$work/probe.json" 2>"$work/probe.err" &
 probe_pid=$!
 sleep 2  # the scanner finds the adapter and starts discovery
+bus_cpu_before=$(cpu_of "$bus_pid")
 "${G[@]}" -o / -m org.bluez.Mock.Flood "$rate" "$seconds" >/dev/null
 wait "$probe_pid"
+bus_cpu=$(awk -v a="$bus_cpu_before" -v b="$(cpu_of "$bus_pid")" 'BEGIN { print b - a }')
 if [ "$hostile" = 1 ]; then
     echo "hostile radio for ${seconds}s: ${rate} signals/s from one device, 10000 new addresses a minute"
     cat "$work/probe.json"
@@ -111,4 +117,7 @@ probe = json.load(open(sys.argv[1]))
 rate = float(sys.argv[2])
 print("scanner process: %.1f us CPU per signal, %.1f %% of one core at %d signals/s"
       % (probe["cpuMicrosecondsPerSignal"], probe["cpuMicrosecondsPerSignal"] * rate / 1e4, rate))
-' "$work/probe.json" "$rate"
+signals = probe["signals"]
+if signals:
+    print("bus daemon: %.1f us CPU per signal" % (float(sys.argv[3]) * 1e6 / signals))
+' "$work/probe.json" "$rate" "$bus_cpu"
