@@ -1,182 +1,99 @@
 #include "app/bluez_scanner.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QDBusSignature>
-#include <QDBusVariant>
-#include <QHash>
 #include <QMetaObject>
-#include <QStringList>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <algorithm>
-#include <array>
-#include <atomic>
-#include <chrono>
-#include <cmath>
-#include <limits>
+#include <poll.h>
+#include <systemd/sd-bus.h>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <unordered_map>
+
+#include "app/bluez_message.h"
 
 namespace quillmote {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 Instant wallClock() { return std::chrono::time_point_cast<Instant::duration>(std::chrono::system_clock::now()); }
 
-const QString bluezService = QStringLiteral("org.bluez");
-const QString objectManagerInterface = QStringLiteral("org.freedesktop.DBus.ObjectManager");
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString adapterInterface = QStringLiteral("org.bluez.Adapter1");
-const QString deviceInterface = QStringLiteral("org.bluez.Device1");
-const QString batteryInterface = QStringLiteral("org.bluez.Battery1");
+constexpr const char* bluezService = "org.bluez";
+constexpr const char* objectManagerInterface = "org.freedesktop.DBus.ObjectManager";
+constexpr std::string_view adapterInterface = "org.bluez.Adapter1";
+constexpr std::string_view deviceInterface = "org.bluez.Device1";
+constexpr std::string_view batteryInterface = "org.bluez.Battery1";
 
+// The rules the bus daemon filters with, so that only BlueZ's own signals reach the
+// thread; the handlers still check what they are given.
+constexpr const char* propertiesRule =
+    "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged',arg0='";
+constexpr const char* objectsRule = "type='signal',sender='org.bluez',interface='org.freedesktop.DBus.ObjectManager'";
+constexpr const char* ownerRule =
+    "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',interface='org.freedesktop.DBus',"
+    "member='NameOwnerChanged',arg0='org.bluez'";
 
-bool isArgument(const QVariant& value) { return value.metaType() == QMetaType::fromType<QDBusArgument>(); }
+// Messages handled in one go before the thread looks at its other events (a stop among them).
+constexpr int processBudget = 1024;
+// A wake-up that found this many messages waiting is a flood: the socket is then left
+// to fill for `floodPause`, so that each later wake-up reads a batch. The store drains
+// eight times a second, so nobody sees the wait, and the bus daemon holds what comes meanwhile.
+constexpr int floodWakeup = 4;
+constexpr auto floodPause = 15ms;
 
-const QDBusArgument& argumentOf(const QVariant& value) { return *static_cast<const QDBusArgument*>(value.constData()); }
-
-std::optional<long long> wideInteger(const QVariant& value) {
-    switch (value.metaType().id()) {
-        case QMetaType::UChar: return value.value<uchar>();
-        case QMetaType::Short: return value.value<short>();
-        case QMetaType::UShort: return value.value<ushort>();
-        case QMetaType::Int: return value.value<int>();
-        case QMetaType::UInt: return value.value<uint>();
-        case QMetaType::LongLong: return value.value<qlonglong>();
-        case QMetaType::ULongLong: {
-            const qulonglong wide = value.value<qulonglong>();
-            if (wide > static_cast<qulonglong>(std::numeric_limits<long long>::max())) return std::nullopt;
-            return static_cast<long long>(wide);
-        }
-        case QMetaType::Double: {
-            const double real = value.value<double>();
-            if (!std::isfinite(real) || std::fabs(real) > 9.0e18) return std::nullopt;
-            return static_cast<long long>(real);
-        }
-        default: return std::nullopt;
-    }
-}
-
-void skipValue(const QDBusArgument& arg);
-
-// The container's elements up to its end, ", "-separated between `open` and `close`;
-// `element` reads one. (Built by appending: GCC 12 at -O3 warns falsely about "[" + string.)
-template <typename Read>
-std::string joinedElements(const QDBusArgument& arg, char open, Read element, char close) {
-    std::string text(1, open);
-    for (bool first = true; !arg.atEnd(); first = false) {
-        if (!first) text += ", ";
-        text += element();
-    }
-    text += close;
-    return text;
-}
-
-std::string describeArgument(const QDBusArgument& arg) {
-    const auto one = [&arg] { return describeArgument(arg); };
-    switch (arg.currentType()) {
-        case QDBusArgument::BasicType: return bluez::describe(arg.asVariant());
-        case QDBusArgument::VariantType: {
-            QDBusVariant inner;
-            arg >> inner;
-            return bluez::describe(inner.variant());
-        }
-        case QDBusArgument::ArrayType: {
-            if (arg.currentSignature() == QLatin1String("ay")) {
-                QByteArray bytes;
-                arg >> bytes;
-                return bluez::describe(QVariant(bytes));
-            }
-            arg.beginArray();
-            const std::string text = joinedElements(arg, '[', one, ']');
-            arg.endArray();
-            return text;
-        }
-        case QDBusArgument::MapType: {
-            arg.beginMap();
-            const std::string text = joinedElements(arg, '{', [&arg] {
-                arg.beginMapEntry();
-                std::string entry = describeArgument(arg);
-                entry += ": ";
-                entry += describeArgument(arg);
-                arg.endMapEntry();
-                return entry;
-            }, '}');
-            arg.endMap();
-            return text;
-        }
-        case QDBusArgument::StructureType: {
-            arg.beginStructure();
-            const std::string text = joinedElements(arg, '(', one, ')');
-            arg.endStructure();
-            return text;
-        }
-        default: return {};
-    }
-}
-
-void skipValue(const QDBusArgument& arg) { (void)describeArgument(arg); }
+struct SlotUnref {
+    void operator()(sd_bus_slot* slot) const { sd_bus_slot_unref(slot); }
+};
+// A pending call; dropping it cancels the reply's handler.
+using PendingCall = std::unique_ptr<sd_bus_slot, SlotUnref>;
 
 // The adapter object as the scanner keeps it.
 struct AdapterState {
-    QString address;
-    QString name;
-    QString alias;
+    std::string address;
+    std::string name;
+    std::string alias;
     std::optional<bool> powered;
-    std::optional<QString> powerState;
+    std::optional<std::string> powerState;
 };
 
-void applyAdapterProperties(const QDBusArgument& properties, AdapterState& adapter) {
-    if (properties.currentSignature() != QLatin1String("a{sv}")) {
-        skipValue(properties);
-        return;
+void applyAdapterProperties(const bluez::DeviceProperties& properties, AdapterState& adapter) {
+    for (const auto& [key, value] : properties) {
+        if (key == "Powered") adapter.powered = bluez::boolValue(value);
+        else if (key == "PowerState") adapter.powerState = bluez::textValue(value);
+        else if (key == "Address") adapter.address = bluez::textValue(value).value_or(adapter.address);
+        else if (key == "Name") adapter.name = bluez::textValue(value).value_or(adapter.name);
+        else if (key == "Alias") adapter.alias = bluez::textValue(value).value_or(adapter.alias);
     }
-    properties.beginMap();
-    while (!properties.atEnd()) {
-        QString key;
-        QDBusVariant boxed;
-        properties.beginMapEntry();
-        properties >> key >> boxed;
-        properties.endMapEntry();
-        const QVariant& value = boxed.variant();
-        const bool isText = value.metaType().id() == QMetaType::QString;
-        if (key == QLatin1String("Powered")) {
-            adapter.powered = bluez::boolValue(value);
-        } else if (key == QLatin1String("PowerState")) {
-            adapter.powerState = isText ? std::optional<QString>(value.toString()) : std::nullopt;
-        } else if (key == QLatin1String("Address")) {
-            if (isText) adapter.address = value.toString();
-        } else if (key == QLatin1String("Name")) {
-            if (isText) adapter.name = value.toString();
-        } else if (key == QLatin1String("Alias")) {
-            if (isText) adapter.alias = value.toString();
-        }
-    }
-    properties.endMap();
 }
 
-std::optional<int> percentIn(const QDBusArgument& properties) {
+std::optional<int> percentIn(const bluez::DeviceProperties& properties) {
     std::optional<int> percent;
-    if (properties.currentSignature() != QLatin1String("a{sv}")) {
-        skipValue(properties);
-        return percent;
-    }
-    properties.beginMap();
-    while (!properties.atEnd()) {
-        QString key;
-        QDBusVariant boxed;
-        properties.beginMapEntry();
-        properties >> key >> boxed;
-        properties.endMapEntry();
-        if (key == QLatin1String("Percentage")) percent = bluez::integerValue(boxed.variant());
-    }
-    properties.endMap();
+    for (const auto& [key, value] : properties)
+        if (key == "Percentage") percent = bluez::integerValue(value);
     return percent;
 }
+
+bool contains(const std::vector<std::string>& texts, std::string_view text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+std::string errorName(sd_bus_message* reply) {
+    const sd_bus_error* error = sd_bus_message_get_error(reply);
+    return error && error->name ? error->name : "";
+}
+
+// Device paths, looked up by the path a message carries without copying it.
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
+};
+using DeviceMap = std::unordered_map<std::string, bluez::DeviceState, PathHash, std::equal_to<>>;
 
 }  // namespace
 
@@ -185,145 +102,26 @@ std::optional<int> percentIn(const QDBusArgument& properties) {
 
 namespace bluez {
 
-BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<QString>& powerState) {
+BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<std::string>& powerState) {
     if (powerState) {
-        if (*powerState == QLatin1String("off") || *powerState == QLatin1String("off-blocked"))
-            return BluetoothStatus::poweredOff;
-        if (*powerState == QLatin1String("off-enabling") || *powerState == QLatin1String("on-disabling"))
-            return BluetoothStatus::resetting;
-        if (*powerState == QLatin1String("on")) return BluetoothStatus::ready;
+        if (*powerState == "off" || *powerState == "off-blocked") return BluetoothStatus::poweredOff;
+        if (*powerState == "off-enabling" || *powerState == "on-disabling") return BluetoothStatus::resetting;
+        if (*powerState == "on") return BluetoothStatus::ready;
     }
     if (!powered) return BluetoothStatus::starting;
     return *powered ? BluetoothStatus::ready : BluetoothStatus::poweredOff;
 }
 
-bool isAccessError(const QString& errorName) {
-    return errorName == QLatin1String("org.freedesktop.DBus.Error.AccessDenied") ||
-           errorName == QLatin1String("org.bluez.Error.NotAuthorized");
-}
-
-std::optional<int> integerValue(const QVariant& value) {
-    const auto wide = wideInteger(value);
-    if (!wide || *wide < std::numeric_limits<int>::min() || *wide > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(*wide);
-}
-
-std::optional<std::string> textValue(const QVariant& value) {
-    if (value.metaType().id() != QMetaType::QString) return std::nullopt;
-    return value.toString().toStdString();
-}
-
-std::optional<bool> boolValue(const QVariant& value) {
-    if (value.metaType().id() != QMetaType::Bool) return std::nullopt;
-    return value.toBool();
-}
-
-std::string describe(const QVariant& value) {
-    switch (value.metaType().id()) {
-        case QMetaType::Bool: return value.toBool() ? "true" : "false";
-        case QMetaType::Double: return QString::number(value.toDouble()).toStdString();
-        case QMetaType::QString: return value.toString().toStdString();
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            return hexString(ByteView(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                      static_cast<std::size_t>(bytes.size())));
-        }
-        case QMetaType::QStringList:
-            return (u'[' + value.toStringList().join(QStringLiteral(", ")) + u']').toStdString();
-        default: break;
-    }
-    if (auto wide = wideInteger(value)) return std::to_string(*wide);
-    if (value.metaType() == QMetaType::fromType<qulonglong>()) return std::to_string(value.value<qulonglong>());
-    if (value.metaType() == QMetaType::fromType<QDBusObjectPath>()) return value.value<QDBusObjectPath>().path().toStdString();
-    if (value.metaType() == QMetaType::fromType<QDBusSignature>())
-        return value.value<QDBusSignature>().signature().toStdString();
-    if (value.metaType() == QMetaType::fromType<QDBusVariant>()) return describe(value.value<QDBusVariant>().variant());
-    if (isArgument(value)) return describeArgument(argumentOf(value));
-    return value.toString().toStdString();
-}
-
-PropertyValue propertyValue(const QVariant& value) {
-    switch (value.metaType().id()) {
-        case QMetaType::Bool: return {value.toBool()};
-        case QMetaType::Double: return {value.toDouble()};
-        case QMetaType::QString: return {value.toString().toStdString()};
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            return {Bytes(bytes.begin(), bytes.end())};
-        }
-        case QMetaType::QStringList: {
-            std::vector<std::string> texts;
-            for (const auto& text : value.toStringList()) texts.push_back(text.toStdString());
-            return {std::move(texts)};
-        }
-        default: break;
-    }
-    if (auto wide = wideInteger(value); wide && value.metaType().id() != QMetaType::Double) return {std::int64_t(*wide)};
-    if (!isArgument(value)) return {PropertyValue::Described{describe(value)}};
-    const QDBusArgument& arg = argumentOf(value);
-    const QString signature = arg.currentSignature();
-    if (signature == QLatin1String("as")) {
-        std::vector<std::string> texts;
-        arg.beginArray();
-        while (!arg.atEnd()) {
-            QString text;
-            arg >> text;
-            texts.push_back(text.toStdString());
-        }
-        arg.endArray();
-        return {std::move(texts)};
-    }
-    // The manufacturer and service-data maps keep their `ay` entries only.
-    if (signature == QLatin1String("a{qv}") || signature == QLatin1String("a{sv}")) {
-        PropertyValue::CompanyData companies;
-        PropertyValue::KeyedData keyed;
-        arg.beginMap();
-        while (!arg.atEnd()) {
-            QDBusVariant data;
-            arg.beginMapEntry();
-            quint16 company = 0;
-            QString key;
-            if (signature == QLatin1String("a{qv}")) arg >> company;
-            else arg >> key;
-            arg >> data;
-            arg.endMapEntry();
-            if (data.variant().metaType().id() != QMetaType::QByteArray) continue;
-            const QByteArray bytes = data.variant().toByteArray();
-            if (signature == QLatin1String("a{qv}")) companies.emplace_back(company, Bytes(bytes.begin(), bytes.end()));
-            else keyed.emplace_back(key.toStdString(), Bytes(bytes.begin(), bytes.end()));
-        }
-        arg.endMap();
-        if (signature == QLatin1String("a{qv}")) return {std::move(companies)};
-        return {std::move(keyed)};
-    }
-    return {PropertyValue::Described{describeArgument(arg)}};
-}
-
-std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
-                                              DeviceState& device, Instant now) {
-    if (properties.currentSignature() != QLatin1String("a{sv}")) {
-        skipValue(properties);
-        return std::nullopt;
-    }
-    DeviceProperties read;
-    properties.beginMap();
-    while (!properties.atEnd()) {
-        QString key;
-        QDBusVariant boxed;
-        properties.beginMapEntry();
-        properties >> key >> boxed;
-        properties.endMapEntry();
-        read.emplace_back(key.toStdString(), propertyValue(boxed.variant()));
-    }
-    properties.endMap();
-    return applyDeviceProperties(read, path.toStdString(), device, now);
+bool isAccessError(std::string_view errorName) {
+    return errorName == "org.freedesktop.DBus.Error.AccessDenied" || errorName == "org.bluez.Error.NotAuthorized";
 }
 
 }  // namespace bluez
 
 // ---------------------------------------------------------------------------------------
-// The scanner's thread.
+// The scanner's thread. The connection is opened, used and closed here only: sd-bus
+// is not thread-safe. The thread's event loop watches the bus descriptor, and every
+// wake-up handles whatever sd-bus has read or queued.
 
 class BluezWorker : public QObject {
     Q_OBJECT
@@ -334,14 +132,14 @@ public:
 
     ~BluezWorker() override { dropConnection(); }
 
-public slots:
     void begin() {
-        problemTimer_ = new QTimer(this);
-        problemTimer_->setSingleShot(true);
-        problemTimer_->setInterval(owner_.options_.problemAfter);
-        connect(problemTimer_, &QTimer::timeout, this, [this] {
+        problemTimer_ = singleShot(owner_.options_.problemAfter, [this] {
             problemDue_ = true;
             updateStatus();
+        });
+        busTimer_ = singleShot(0ms, [this] { processBus(); });
+        pauseTimer_ = singleShot(floodPause, [this] {
+            if (readNotifier_) readNotifier_->setEnabled(true);
         });
         // Also notices a bus that went away after it was reached.
         auto* reconnect = new QTimer(this);
@@ -351,29 +149,64 @@ public slots:
         ensureConnected();
     }
 
-private slots:
+private:
+    BluezScanner& owner_;
+    std::shared_ptr<SightingBuffer> buffer_;  // none: the scanner only looks
+    Scanner::StateChanged report_;
+
+    sd_bus* bus_ = nullptr;
+    QSocketNotifier* readNotifier_ = nullptr;
+    QSocketNotifier* writeNotifier_ = nullptr;  // enabled only while output waits
+    QTimer* busTimer_ = nullptr;  // sd-bus's own deadline: a call's timeout, or queued work
+    QTimer* pauseTimer_ = nullptr;  // runs while a flood is left to gather
+    PendingCall treeCall_;
+    PendingCall filterCall_;
+    PendingCall discoveryCall_;
+
+    std::map<std::string, AdapterState> adapters_;  // by path: the first one is used
+    DeviceMap devices_;
+    bool treeLoaded_ = false;
+    bool accessDenied_ = false;
+    std::string discoveringOn_;  // the adapter discovery was started on in its current powered period
+    bool bluezAbsent_ = false;  // the bus answers, but nobody owns org.bluez
+    QTimer* problemTimer_ = nullptr;  // runs while a problem waits to be told
+    bool problemDue_ = false;  // the current problem has lasted long enough to be told
+    std::optional<std::pair<BluetoothStatus, BluetoothProblem>> reported_;
+
+    template <typename Slot>
+    QTimer* singleShot(std::chrono::milliseconds interval, Slot slot) {
+        auto* timer = new QTimer(this);
+        timer->setSingleShot(true);
+        timer->setInterval(interval);
+        connect(timer, &QTimer::timeout, this, slot);
+        return timer;
+    }
+
+    // sd-bus's callbacks, onto the member that handles the message.
+    template <void (BluezWorker::*Handle)(sd_bus_message*)>
+    static int on(sd_bus_message* message, void* worker, sd_bus_error*) {
+        (static_cast<BluezWorker*>(worker)->*Handle)(message);
+        return 0;
+    }
+
+    // ---- the connection ----
+
     void ensureConnected() {
-        if (bus_.isConnected()) return;
-        if (watcher_) {
-            // The bus went away: everything read through it is gone too.
-            clearTree();
-            bluezAbsent_ = false;
-            dropConnection();
+        if (bus_ && sd_bus_is_open(bus_) > 0) return;
+        if (bus_) busLost();
+        std::string address = owner_.options_.busAddress.toStdString();
+        if (address.empty()) {
+            const char* fromEnvironment = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+            address = fromEnvironment ? fromEnvironment : "";
         }
-        // A fresh name for each try: a name that failed stays failed until it is dropped.
-        connectionName_ = QStringLiteral("quillmote-bluez-%1-%2")
-                              .arg(reinterpret_cast<quintptr>(this), 0, 16)
-                              .arg(++connectionAttempts_);
-        bus_ = owner_.options_.busAddress.isEmpty()
-                   ? QDBusConnection::connectToBus(QDBusConnection::SystemBus, connectionName_)
-                   : QDBusConnection::connectToBus(owner_.options_.busAddress, connectionName_);
-        if (!bus_.isConnected()) {
-            QString error = bus_.lastError().message();
-            if (error.isEmpty()) error = QStringLiteral("not connected");
-            dropConnection();
+        const int r = address.empty() ? sd_bus_open_system(&bus_) : openAt(address);
+        if (r < 0) {
+            bus_ = sd_bus_close_unref(bus_);
+            std::string error = (address.empty() ? "unix:path=/run/dbus/system_bus_socket" : address) + ": " +
+                                std::strerror(-r);
             {
                 std::lock_guard guard(owner_.lock_);
-                owner_.snapshot_.busError = error;
+                owner_.snapshot_.busError = QString::fromStdString(error);
                 owner_.snapshot_.settled = true;
             }
             updateStatus();
@@ -383,152 +216,124 @@ private slots:
             std::lock_guard guard(owner_.lock_);
             owner_.snapshot_.busError.clear();
         }
-        watcher_ = new QDBusServiceWatcher(bluezService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezWorker::ownerChanged);
-        const bool connected =
-            bus_.connect(bluezService, QString(), objectManagerInterface, QStringLiteral("InterfacesAdded"), this,
-                         SLOT(interfacesAdded(QDBusMessage))) &&
-            bus_.connect(bluezService, QString(), objectManagerInterface, QStringLiteral("InterfacesRemoved"), this,
-                         SLOT(interfacesRemoved(QDBusMessage))) &&
-            bus_.connect(bluezService, QString(), propertiesInterface, QStringLiteral("PropertiesChanged"), this,
-                         SLOT(propertiesChanged(QDBusMessage)));
-        if (!connected) qWarning("quillmote: cannot follow BlueZ's signals: %s", qPrintable(bus_.lastError().message()));
+        const int descriptor = sd_bus_get_fd(bus_);
+        readNotifier_ = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+        connect(readNotifier_, &QSocketNotifier::activated, this, &BluezWorker::readable);
+        writeNotifier_ = new QSocketNotifier(descriptor, QSocketNotifier::Write, this);
+        writeNotifier_->setEnabled(false);
+        connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { processBus(); });
+
+        // The rules go first, so that no change between the tree's reading and them is missed.
+        for (std::string_view interface : {deviceInterface, adapterInterface, batteryInterface})
+            addMatch(std::string(propertiesRule).append(interface).append("'"), &on<&BluezWorker::propertiesChanged>);
+        addMatch(std::string(objectsRule) + ",member='InterfacesAdded'", &on<&BluezWorker::interfacesAdded>);
+        addMatch(std::string(objectsRule) + ",member='InterfacesRemoved'", &on<&BluezWorker::interfacesRemoved>);
+        addMatch(ownerRule, &on<&BluezWorker::ownerChanged>);
         loadTree();
+        processBus();
     }
 
-    void ownerChanged(const QString&, const QString&, const QString& newOwner) {
+    int openAt(const std::string& address) {
+        int r = sd_bus_new(&bus_);
+        if (r >= 0) r = sd_bus_set_address(bus_, address.c_str());
+        if (r >= 0) r = sd_bus_set_bus_client(bus_, 1);
+        if (r >= 0) r = sd_bus_start(bus_);
+        return r;
+    }
+
+    void addMatch(const std::string& rule, sd_bus_message_handler_t handler) {
+        const int r = sd_bus_add_match_async(bus_, nullptr, rule.c_str(), handler, &on<&BluezWorker::matchAdded>, this);
+        if (r < 0) qWarning("quillmote: cannot follow BlueZ's signals: %s", std::strerror(-r));
+    }
+
+    void matchAdded(sd_bus_message* reply) {
+        if (sd_bus_message_is_method_error(reply, nullptr))
+            qWarning("quillmote: cannot follow BlueZ's signals: %s", errorName(reply).c_str());
+    }
+
+    // Everything sd-bus has read or can read now, up to the budget; then the descriptor
+    // and deadline it waits on next. Returns how many messages were handled.
+    int processBus() {
+        int handled = 0;
+        while (bus_ && handled < processBudget) {
+            const int r = sd_bus_process(bus_, nullptr);
+            if (r < 0) {
+                busLost();
+                return handled;
+            }
+            if (r == 0) break;
+            ++handled;
+        }
+        watchBus();
+        return handled;
+    }
+
+    void readable() {
+        if (processBus() >= floodWakeup && readNotifier_) {
+            readNotifier_->setEnabled(false);
+            pauseTimer_->start();
+        }
+    }
+
+    // What sd-bus waits for: output to write, and an absolute monotonic deadline (zero
+    // when messages read during a call are still queued, past the budget included).
+    void watchBus() {
+        if (!bus_) return;
+        const int events = sd_bus_get_events(bus_);
+        writeNotifier_->setEnabled(events > 0 && (events & POLLOUT) != 0);
+        std::uint64_t until = 0;
+        if (sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) {
+            busTimer_->stop();
+            return;
+        }
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const std::uint64_t nowUs = static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+        const std::uint64_t delayMs = until > nowUs ? (until - nowUs + 999) / 1000 : 0;
+        busTimer_->start(static_cast<int>(std::min<std::uint64_t>(delayMs, INT_MAX)));
+    }
+
+    // The bus went away: everything read through it is gone too, and the reconnect
+    // timer tries again.
+    void busLost() {
         clearTree();
-        bluezAbsent_ = newOwner.isEmpty();
-        if (!bluezAbsent_) loadTree();
+        bluezAbsent_ = false;
+        dropConnection();
         updateStatus();
-    }
-
-    void interfacesAdded(const QDBusMessage& message) {
-        if (message.signature() != QLatin1String("oa{sa{sv}}")) return;
-        const QList<QVariant> args = message.arguments();
-        if (!isArgument(args.at(1))) return;
-        const QString path = args.at(0).value<QDBusObjectPath>().path();
-        applyInterfaces(path, argumentOf(args.at(1)), true);
-        updateStatus();
-    }
-
-    void interfacesRemoved(const QDBusMessage& message) {
-        if (message.signature() != QLatin1String("oas")) return;
-        const QList<QVariant> args = message.arguments();
-        const QString path = args.at(0).value<QDBusObjectPath>().path();
-        const QStringList interfaces = args.at(1).toStringList();
-        bool pairedChanged = false;
-        if (interfaces.contains(adapterInterface) && adapters_.erase(path) > 0) {
-            // bluetoothd may not list the adapter's devices first; they go with it.
-            const QString prefix = path + QLatin1Char('/');
-            for (auto it = devices_.begin(); it != devices_.end();) {
-                if (it.key().startsWith(prefix)) {
-                    it = devices_.erase(it);
-                    pairedChanged = true;
-                } else {
-                    ++it;
-                }
-            }
-        }
-        if (interfaces.contains(deviceInterface)) {
-            pairedChanged = devices_.remove(path) > 0 || pairedChanged;
-        } else if (interfaces.contains(batteryInterface)) {
-            // Only the battery goes: the device stays.
-            if (auto it = devices_.find(path); it != devices_.end()) {
-                it->batteryPercent.reset();
-                pairedChanged = true;
-            }
-        }
-        if (pairedChanged) publishDevices();
-        updateStatus();
-    }
-
-    // The device object at `path`, held from now on. A radio inventing addresses faster
-    // than bluetoothd forgets them must not grow the map without end: past the bound,
-    // the unpaired objects are dropped and learnt again from their next signal.
-    bluez::DeviceState& deviceAt(const QString& path) {
-        if (auto it = devices_.find(path); it != devices_.end()) return *it;
-        if (static_cast<std::size_t>(devices_.size()) >= BluezScanner::devicesHeld) devices_.removeIf([](const auto& held) {
-            return !held.value().paired;
-        });
-        return *devices_.insert(path, bluez::DeviceState{});
-    }
-
-    void propertiesChanged(const QDBusMessage& message) {
-        if (message.signature() != QLatin1String("sa{sv}as")) return;
-        const QList<QVariant> args = message.arguments();
-        if (!isArgument(args.at(1))) return;
-        const QString interface = args.at(0).toString();
-        const QDBusArgument& changed = argumentOf(args.at(1));
-        const QString path = message.path();
-        if (interface == deviceInterface) {
-            bluez::DeviceState& device = deviceAt(path);
-            const bool wasPaired = device.paired;
-            auto sighting = bluez::applyDeviceProperties(changed, path, device, wallClock());
-            for (const QString& gone : args.at(2).toStringList()) {
-                if (gone == QLatin1String("RSSI")) device.rssi.reset();
-                else if (gone == QLatin1String("Name")) device.name.reset();
-                else if (gone == QLatin1String("Class")) device.classOfDevice.reset();
-            }
-            if (sighting) deliver(std::move(*sighting));
-            // Only paired devices are published; an unpaired device's signal ends here.
-            if (wasPaired || device.paired) publishDevices();
-        } else if (interface == adapterInterface) {
-            auto it = adapters_.find(path);
-            if (it == adapters_.end()) {
-                skipValue(changed);
-                return;
-            }
-            applyAdapterProperties(changed, it->second);
-            for (const QString& gone : args.at(2).toStringList())
-                if (gone == QLatin1String("PowerState")) it->second.powerState.reset();
-            updateStatus();
-        } else if (interface == batteryInterface) {
-            auto it = devices_.find(path);
-            if (it == devices_.end()) return;
-            if (auto percent = percentIn(changed)) it->batteryPercent = percent;
-            for (const QString& gone : args.at(2).toStringList())
-                if (gone == QLatin1String("Percentage")) it->batteryPercent.reset();
-            publishDevices();
-        }
-    }
-
-private:
-    BluezScanner& owner_;
-    std::shared_ptr<SightingBuffer> buffer_;  // none: the scanner only looks
-    Scanner::StateChanged report_;
-    QString connectionName_;
-    QDBusConnection bus_{QString()};
-    QDBusServiceWatcher* watcher_ = nullptr;
-
-    std::map<QString, AdapterState> adapters_;  // by path: the first one is used
-    QHash<QString, bluez::DeviceState> devices_;
-    bool treeLoaded_ = false;
-    bool accessDenied_ = false;
-    int generation_ = 0;  // bumped whenever bluetoothd comes or goes, so stale replies are ignored
-    QString discoveringOn_;  // the adapter discovery was started on in its current powered period
-    int connectionAttempts_ = 0;
-    bool bluezAbsent_ = false;  // the bus answers, but nobody owns org.bluez
-    QTimer* problemTimer_ = nullptr;  // runs while a problem waits to be told
-    bool problemDue_ = false;  // the current problem has lasted long enough to be told
-    std::optional<std::pair<BluetoothStatus, BluetoothProblem>> reported_;
-
-    void deliver(Sighting sighting) {
-        if (!buffer_) return;
-        buffer_->append(std::move(sighting));
-        owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
     }
 
     void dropConnection() {
-        delete watcher_;
-        watcher_ = nullptr;
-        bus_ = QDBusConnection(QString());
-        if (!connectionName_.isEmpty()) QDBusConnection::disconnectFromBus(connectionName_);
-        connectionName_.clear();
+        for (QSocketNotifier** notifier : {&readNotifier_, &writeNotifier_}) {
+            if (!*notifier) continue;
+            (*notifier)->setEnabled(false);  // before its descriptor is closed
+            (*notifier)->deleteLater();
+            *notifier = nullptr;
+        }
+        if (busTimer_) busTimer_->stop();
+        if (pauseTimer_) pauseTimer_->stop();
+        // Pending calls hold the bus; they go first.
+        treeCall_.reset();
+        filterCall_.reset();
+        discoveryCall_.reset();
+        bus_ = sd_bus_close_unref(bus_);
     }
 
+    template <void (BluezWorker::*Handle)(sd_bus_message*)>
+    PendingCall callBluez(const char* path, const char* interface, const char* member, const char* types = nullptr,
+                          auto... arguments) {
+        sd_bus_slot* slot = nullptr;
+        const int r = sd_bus_call_method_async(bus_, &slot, bluezService, path, interface, member, &on<Handle>, this,
+                                               types, arguments...);
+        if (r < 0) qWarning("quillmote: cannot call BlueZ's %s: %s", member, std::strerror(-r));
+        return PendingCall(slot);
+    }
+
+    // ---- BlueZ's objects ----
+
     void clearTree() {
-        ++generation_;
+        treeCall_.reset();
+        filterCall_.reset();
+        discoveryCall_.reset();
         adapters_.clear();
         devices_.clear();
         treeLoaded_ = false;
@@ -538,81 +343,177 @@ private:
     }
 
     void loadTree() {
-        const int generation = generation_;
-        auto call = QDBusMessage::createMethodCall(bluezService, QStringLiteral("/"), objectManagerInterface,
-                                                   QStringLiteral("GetManagedObjects"));
-        auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-        connect(pending, &QDBusPendingCallWatcher::finished, this, [this, generation](QDBusPendingCallWatcher* done) {
-            done->deleteLater();
-            if (generation != generation_) return;
-            const QDBusMessage reply = done->reply();
-            const QList<QVariant> replyArguments = reply.arguments();
-            if (reply.type() == QDBusMessage::ErrorMessage) {
-                if (bluez::isAccessError(reply.errorName())) accessDenied_ = true;
-                else bluezAbsent_ = true;  // not running, or it could not be started for us
-            } else if (reply.signature() == QLatin1String("a{oa{sa{sv}}}") && isArgument(replyArguments.at(0))) {
-                adapters_.clear();
-                devices_.clear();
-                const QDBusArgument& objects = argumentOf(replyArguments.at(0));
-                objects.beginMap();
-                while (!objects.atEnd()) {
-                    QDBusObjectPath path;
-                    objects.beginMapEntry();
-                    objects >> path;
-                    applyInterfaces(path.path(), objects, false);
-                    objects.endMapEntry();
+        treeCall_ = callBluez<&BluezWorker::treeRead>("/", objectManagerInterface, "GetManagedObjects");
+        watchBus();
+    }
+
+    void treeRead(sd_bus_message* reply) {
+        treeCall_.reset();
+        if (sd_bus_message_is_method_error(reply, nullptr)) {
+            if (bluez::isAccessError(errorName(reply))) accessDenied_ = true;
+            else bluezAbsent_ = true;  // not running, or it could not be started for us
+        } else if (sd_bus_message_has_signature(reply, "a{oa{sa{sv}}}")) {
+            adapters_.clear();
+            devices_.clear();
+            if (sd_bus_message_enter_container(reply, 'a', "{oa{sa{sv}}}") > 0) {
+                while (sd_bus_message_enter_container(reply, 'e', "oa{sa{sv}}") > 0) {
+                    const char* path = nullptr;
+                    if (sd_bus_message_read_basic(reply, 'o', &path) < 0 || applyInterfaces(path, reply, false) < 0 ||
+                        sd_bus_message_exit_container(reply) < 0)
+                        break;
                 }
-                objects.endMap();
-                treeLoaded_ = true;
-                bluezAbsent_ = false;
-                publishDevices();
             }
-            updateStatus();
-            std::lock_guard guard(owner_.lock_);
-            owner_.snapshot_.settled = true;
-        });
+            treeLoaded_ = true;
+            bluezAbsent_ = false;
+            publishDevices();
+        }
+        updateStatus();
+        std::lock_guard guard(owner_.lock_);
+        owner_.snapshot_.settled = true;
     }
 
     // One object's interfaces (`a{sa{sv}}`), from InterfacesAdded or GetManagedObjects.
-    void applyInterfaces(const QString& path, const QDBusArgument& interfaces, bool isSignal) {
-        if (interfaces.currentSignature() != QLatin1String("a{sa{sv}}")) {
-            skipValue(interfaces);
-            return;
-        }
+    int applyInterfaces(std::string_view path, sd_bus_message* message, bool isSignal) {
         bool pairedChanged = false;
-        interfaces.beginMap();
-        while (!interfaces.atEnd()) {
-            QString interface;
-            interfaces.beginMapEntry();
-            interfaces >> interface;
+        int r = sd_bus_message_enter_container(message, 'a', "{sa{sv}}");
+        if (r < 0) return r;
+        while ((r = sd_bus_message_enter_container(message, 'e', "sa{sv}")) > 0) {
+            const char* interface = nullptr;
+            bluez::DeviceProperties properties;
+            if ((r = sd_bus_message_read_basic(message, 's', &interface)) < 0 ||
+                (r = bluez::readProperties(message, properties)) < 0 || (r = sd_bus_message_exit_container(message)) < 0)
+                return r;
             if (interface == deviceInterface) {
                 bluez::DeviceState& device = deviceAt(path);
                 const bool wasPaired = device.paired;
-                auto sighting = bluez::applyDeviceProperties(interfaces, path, device, wallClock());
+                auto sighting = bluez::applyDeviceProperties(properties, path, device, wallClock());
                 if (isSignal && sighting) deliver(std::move(*sighting));
                 pairedChanged = pairedChanged || wasPaired || device.paired;
             } else if (interface == adapterInterface) {
-                applyAdapterProperties(interfaces, adapters_[path]);
+                applyAdapterProperties(properties, adapters_[std::string(path)]);
             } else if (interface == batteryInterface) {
-                deviceAt(path).batteryPercent = percentIn(interfaces);
+                deviceAt(path).batteryPercent = percentIn(properties);
                 pairedChanged = true;
-            } else {
-                skipValue(interfaces);
             }
-            interfaces.endMapEntry();
         }
-        interfaces.endMap();
+        if (r < 0) return r;
         if (pairedChanged && isSignal) publishDevices();
+        return sd_bus_message_exit_container(message);
+    }
+
+    // The device object at `path`, held from now on. A radio inventing addresses faster
+    // than bluetoothd forgets them must not grow the map without end: past the bound,
+    // the unpaired objects are dropped and learnt again from their next signal.
+    bluez::DeviceState& deviceAt(std::string_view path) {
+        if (auto it = devices_.find(path); it != devices_.end()) return it->second;
+        if (devices_.size() >= BluezScanner::devicesHeld)
+            std::erase_if(devices_, [](const auto& held) { return !held.second.paired; });
+        return devices_.emplace(std::string(path), bluez::DeviceState{}).first->second;
+    }
+
+    void ownerChanged(sd_bus_message* message) {
+        const char *name = nullptr, *oldOwner = nullptr, *newOwner = nullptr;
+        if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0 || std::string_view(name) != bluezService)
+            return;
+        clearTree();
+        bluezAbsent_ = *newOwner == 0;
+        if (!bluezAbsent_) loadTree();
+        updateStatus();
+    }
+
+    void interfacesAdded(sd_bus_message* message) {
+        const char* path = nullptr;
+        if (!sd_bus_message_is_signal(message, objectManagerInterface, "InterfacesAdded") ||
+            !sd_bus_message_has_signature(message, "oa{sa{sv}}") || sd_bus_message_read_basic(message, 'o', &path) < 0)
+            return;
+        applyInterfaces(path, message, true);
+        updateStatus();
+    }
+
+    void interfacesRemoved(sd_bus_message* message) {
+        const char* path = nullptr;
+        std::vector<std::string> interfaces;
+        if (!sd_bus_message_is_signal(message, objectManagerInterface, "InterfacesRemoved") ||
+            !sd_bus_message_has_signature(message, "oas") || sd_bus_message_read_basic(message, 'o', &path) < 0 ||
+            bluez::readStrings(message, interfaces) < 0)
+            return;
+        const std::string_view removed = path;
+        bool pairedChanged = false;
+        if (contains(interfaces, adapterInterface) && adapters_.erase(std::string(removed)) > 0) {
+            // bluetoothd may not list the adapter's devices first; they go with it.
+            const std::string prefix = std::string(removed) + '/';
+            pairedChanged = std::erase_if(devices_, [&](const auto& held) { return held.first.starts_with(prefix); }) > 0;
+        }
+        if (contains(interfaces, deviceInterface)) {
+            if (auto it = devices_.find(removed); it != devices_.end()) {
+                devices_.erase(it);
+                pairedChanged = true;
+            }
+        } else if (contains(interfaces, batteryInterface)) {
+            // Only the battery goes: the device stays.
+            if (auto it = devices_.find(removed); it != devices_.end()) {
+                it->second.batteryPercent.reset();
+                pairedChanged = true;
+            }
+        }
+        if (pairedChanged) publishDevices();
+        updateStatus();
+    }
+
+    void propertiesChanged(sd_bus_message* message) {
+        const char* interfaceText = nullptr;
+        bluez::DeviceProperties changed;
+        std::vector<std::string> invalidated;
+        if (!sd_bus_message_is_signal(message, "org.freedesktop.DBus.Properties", "PropertiesChanged") ||
+            !sd_bus_message_has_signature(message, "sa{sv}as") ||
+            sd_bus_message_read_basic(message, 's', &interfaceText) < 0 ||
+            bluez::readProperties(message, changed) < 0 || bluez::readStrings(message, invalidated) < 0)
+            return;
+        const char* pathText = sd_bus_message_get_path(message);
+        if (!pathText) return;
+        const std::string_view interface = interfaceText;
+        const std::string_view path = pathText;
+        if (interface == deviceInterface) {
+            bluez::DeviceState& device = deviceAt(path);
+            const bool wasPaired = device.paired;
+            auto sighting = bluez::applyDeviceProperties(changed, path, device, wallClock());
+            for (const std::string& gone : invalidated) {
+                if (gone == "RSSI") device.rssi.reset();
+                else if (gone == "Name") device.name.reset();
+                else if (gone == "Class") device.classOfDevice.reset();
+            }
+            if (sighting) deliver(std::move(*sighting));
+            // Only paired devices are published; an unpaired device's signal ends here.
+            if (wasPaired || device.paired) publishDevices();
+        } else if (interface == adapterInterface) {
+            auto it = adapters_.find(std::string(path));
+            if (it == adapters_.end()) return;
+            applyAdapterProperties(changed, it->second);
+            if (contains(invalidated, "PowerState")) it->second.powerState.reset();
+            updateStatus();
+        } else if (interface == batteryInterface) {
+            auto it = devices_.find(path);
+            if (it == devices_.end()) return;
+            if (auto percent = percentIn(changed)) it->second.batteryPercent = percent;
+            if (contains(invalidated, "Percentage")) it->second.batteryPercent.reset();
+            publishDevices();
+        }
+    }
+
+    void deliver(Sighting sighting) {
+        if (!buffer_) return;
+        buffer_->append(std::move(sighting));
+        owner_.sightings_.fetch_add(1, std::memory_order_relaxed);
     }
 
     // The paired devices and battery levels the store reads, under the scanner's lock.
     void publishDevices() {
-        std::vector<std::pair<QString, const bluez::DeviceState*>> paired;
+        std::vector<std::pair<std::string_view, const bluez::DeviceState*>> paired;
         std::map<std::string, int> batteries;
-        for (auto it = devices_.cbegin(); it != devices_.cend(); ++it) {
-            if (it->paired) paired.emplace_back(it.key(), &*it);
-            if (it->batteryPercent && !it->address.empty())
-                batteries.insert_or_assign(bluez::pairedKey(it->address), *it->batteryPercent);
+        for (const auto& [path, device] : devices_) {
+            if (device.paired) paired.emplace_back(path, &device);
+            if (device.batteryPercent && !device.address.empty())
+                batteries.insert_or_assign(bluez::pairedKey(device.address), *device.batteryPercent);
         }
         std::sort(paired.begin(), paired.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<bluez::DeviceState> rows;
@@ -623,6 +524,8 @@ private:
         owner_.snapshot_.paired = std::move(rows);
         owner_.snapshot_.batteries = std::move(batteries);
     }
+
+    // ---- the radio's state ----
 
     BluetoothStatus currentStatus() const {
         if (accessDenied_) return BluetoothStatus::notAllowed;
@@ -637,7 +540,7 @@ private:
     BluetoothProblem trackProblem(BluetoothStatus status) {
         BluetoothProblem problem = BluetoothProblem::none;
         if (status == BluetoothStatus::starting) {
-            if (!bus_.isConnected()) problem = BluetoothProblem::noSystemBus;
+            if (!bus_) problem = BluetoothProblem::noSystemBus;
             else if (bluezAbsent_) problem = BluetoothProblem::noBluetoothService;
         }
         if (problem == BluetoothProblem::none) {
@@ -654,9 +557,10 @@ private:
         std::optional<BluezAdapter> adapter;
         if (treeLoaded_ && !adapters_.empty()) {
             const auto& [path, state] = *adapters_.begin();
-            adapter = BluezAdapter{path, state.address, state.name.isEmpty() ? state.alias : state.name};
+            adapter = BluezAdapter{QString::fromStdString(path), QString::fromStdString(state.address),
+                                   QString::fromStdString(state.name.empty() ? state.alias : state.name)};
         }
-        const QString adapterPath = adapter ? adapter->path : QString();
+        const std::string adapterPath = treeLoaded_ && !adapters_.empty() ? adapters_.begin()->first : std::string();
         {
             std::lock_guard guard(owner_.lock_);
             owner_.snapshot_.status = status;
@@ -670,50 +574,42 @@ private:
         }
         if (status != BluetoothStatus::ready) {
             discoveringOn_.clear();
+            filterCall_.reset();
         } else if (buffer_ && discoveringOn_ != adapterPath) {
             discoveringOn_ = adapterPath;
-            startDiscovery(adapterPath);
+            // The filter first (BlueZ drops non-discoverable advertisers and most RSSI
+            // changes without one), then discovery; a filter BlueZ refuses does not stop
+            // the start. LE only, every advertisement; a plain boolean, as BlueZ takes no other.
+            filterCall_ = callBluez<&BluezWorker::filterSet>(discoveringOn_.c_str(), adapterInterface.data(),
+                                                             "SetDiscoveryFilter", "a{sv}", 2, "DuplicateData", "b", 1,
+                                                             "Transport", "s", "le");
+            watchBus();
         }
     }
 
-    // The filter first (BlueZ drops non-discoverable advertisers and most RSSI changes
-    // without one), then discovery; a filter BlueZ refuses does not stop the start.
-    void startDiscovery(const QString& adapterPath) {
-        const int generation = generation_;
-        auto filter = QDBusMessage::createMethodCall(bluezService, adapterPath, adapterInterface,
-                                                     QStringLiteral("SetDiscoveryFilter"));
-        filter << QVariantMap{{QStringLiteral("Transport"), QStringLiteral("le")},
-                              {QStringLiteral("DuplicateData"), true}};
-        auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(filter), this);
-        connect(pending, &QDBusPendingCallWatcher::finished, this,
-                [this, generation, adapterPath](QDBusPendingCallWatcher* done) {
-                    done->deleteLater();
-                    if (generation != generation_ || discoveringOn_ != adapterPath) return;
-                    if (!callSucceeded(done->reply(), "SetDiscoveryFilter")) {
-                        if (accessDenied_) return;
-                    }
-                    auto start = QDBusMessage::createMethodCall(bluezService, adapterPath, adapterInterface,
-                                                                QStringLiteral("StartDiscovery"));
-                    auto* started = new QDBusPendingCallWatcher(bus_.asyncCall(start), this);
-                    connect(started, &QDBusPendingCallWatcher::finished, this,
-                            [this, generation](QDBusPendingCallWatcher* finished) {
-                                finished->deleteLater();
-                                if (generation != generation_) return;
-                                callSucceeded(finished->reply(), "StartDiscovery");
-                            });
-                });
+    void filterSet(sd_bus_message* reply) {
+        filterCall_.reset();
+        if (!callSucceeded(reply, "SetDiscoveryFilter") && accessDenied_) return;
+        discoveryCall_ =
+            callBluez<&BluezWorker::discoveryStarted>(discoveringOn_.c_str(), adapterInterface.data(), "StartDiscovery");
     }
 
-    bool callSucceeded(const QDBusMessage& reply, const char* what) {
-        if (reply.type() != QDBusMessage::ErrorMessage) return true;
-        const QString error = reply.errorName();
+    void discoveryStarted(sd_bus_message* reply) {
+        discoveryCall_.reset();
+        callSucceeded(reply, "StartDiscovery");
+    }
+
+    bool callSucceeded(sd_bus_message* reply, const char* what) {
+        if (!sd_bus_message_is_method_error(reply, nullptr)) return true;
+        const std::string error = errorName(reply);
         if (bluez::isAccessError(error)) {
             accessDenied_ = true;
             updateStatus();
-        } else if (error != QLatin1String("org.bluez.Error.InProgress") &&
-                   error != QLatin1String("org.bluez.Error.NotReady")) {
+        } else if (error != "org.bluez.Error.InProgress" && error != "org.bluez.Error.NotReady") {
             // NotReady: the adapter went off meanwhile, and powering on starts it again.
-            qWarning("quillmote: BlueZ %s failed: %s: %s", what, qPrintable(error), qPrintable(reply.errorMessage()));
+            const sd_bus_error* details = sd_bus_message_get_error(reply);
+            qWarning("quillmote: BlueZ %s failed: %s: %s", what, error.c_str(),
+                     details && details->message ? details->message : "");
         }
         return false;
     }

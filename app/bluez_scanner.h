@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QThread>
-#include <QVariant>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,9 +16,6 @@
 
 #include "app/scanner.h"
 #include "core/bluez/device_properties.h"
-#include "core/sightings/hex.h"
-
-class QDBusArgument;
 
 namespace quillmote {
 
@@ -30,25 +26,10 @@ class BluezWorker;
 namespace bluez {
 
 // The adapter's radio state: `PowerState` (experimental, usually absent) wins over `Powered`.
-BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<QString>& powerState);
+BluetoothStatus adapterStatus(std::optional<bool> powered, const std::optional<std::string>& powerState);
 
 // Whether a D-Bus error name means the user may not use bluetoothd.
-bool isAccessError(const QString& errorName);
-
-// One value read from a D-Bus variant as QtDBus hands it over (basic types as
-// themselves, `ay` as QByteArray, `as` as QStringList, other containers as a
-// QDBusArgument still to be read). Each returns nothing for a value of another type.
-std::optional<int> integerValue(const QVariant& value);
-std::optional<std::string> textValue(const QVariant& value);
-std::optional<bool> boolValue(const QVariant& value);
-// The value's textual description ("true", "-42", "[a, b]", "{1: 0A}", "0A FF").
-std::string describe(const QVariant& value);
-// The value in the shapes the pure mapping reads.
-PropertyValue propertyValue(const QVariant& value);
-
-// Reads a Device1 property map (`a{sv}`) off the message and applies it.
-std::optional<Sighting> applyDeviceProperties(const QDBusArgument& properties, const QString& path,
-                                              DeviceState& device, Instant now);
+bool isAccessError(std::string_view errorName);
 
 }  // namespace bluez
 
@@ -60,19 +41,20 @@ struct BluezAdapter {
 };
 
 // The low-energy scanner over BlueZ on the system D-Bus. A thread of its own owns a
-// private connection; it finds the adapter through the object manager, follows
-// InterfacesAdded/Removed, PropertiesChanged and bluetoothd's name owner, sets the
-// discovery filter and starts discovery whenever the adapter becomes powered, and
-// turns every Device1 signal that carries advertisement data into one sighting. It
-// keeps the object tree so that paired devices and battery levels are read without a
-// D-Bus call. A bus that cannot be reached is tried again until it can.
+// private sd-bus connection, read from that thread's event loop; it finds the adapter
+// through the object manager, follows InterfacesAdded/Removed, PropertiesChanged and
+// bluetoothd's name owner, sets the discovery filter and starts discovery whenever the
+// adapter becomes powered, and turns every Device1 signal that carries advertisement
+// data into one sighting. It keeps the object tree so that paired devices and battery
+// levels are read without a D-Bus call. A bus that cannot be reached is tried again
+// until it can.
 class BluezScanner : public Scanner {
 public:
     // Device objects held at most before the unpaired ones are forgotten.
     static constexpr std::size_t devicesHeld = 4096;
 
     struct Options {
-        // A bus address; empty: the system bus (which honours DBUS_SYSTEM_BUS_ADDRESS).
+        // A bus address; empty: DBUS_SYSTEM_BUS_ADDRESS when set, else the system bus.
         QString busAddress;
         // How long a missing bus or bluetoothd lasts before it is reported as a problem.
         std::chrono::milliseconds problemAfter{5000};

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libicu-dev
                 qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libharfbuzz-dev
-                fonts-dejavu-core portaudio19-dev libmosquitto-dev scdoc libgtest-dev libgmock-dev libbenchmark-dev)
+                fonts-dejavu-core portaudio19-dev libmosquitto-dev libsystemd-dev scdoc libgtest-dev libgmock-dev libbenchmark-dev)
 # clang with its runtime builds the fuzz targets; python3 reads JSON in the command-line
 # checks; dbus and python3-dbusmock are the real D-Bus peers of the application tests;
 # desktop-file-validate checks the desktop entry; faketime runs the history's fault tests

@@ -4,7 +4,8 @@
 #include "tests/support/app_setup.h"
 #include "tests/support/private_bus.h"
 
-#include <QDBusObjectPath>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -44,17 +45,6 @@ TEST(BluezMapping, UuidTextsKeysStatusesAndOtherValues) {
         EXPECT_EQ(bluetoothStatusFromName(name(status)), status);
     EXPECT_EQ(name(poweredOff), "poweredOff");
     EXPECT_FALSE(bluetoothStatusFromName("Ready"));
-
-    // Values of the wrong type give nothing; others are described as text.
-    EXPECT_EQ(bluez::integerValue(QVariant::fromValue<qlonglong>(INT_MIN)), INT_MIN);
-    EXPECT_EQ(bluez::integerValue(QVariant(true)), std::nullopt);
-    EXPECT_EQ(bluez::integerValue(QVariant::fromValue<qulonglong>(1ULL << 40)), std::nullopt);
-    EXPECT_EQ(bluez::boolValue(QVariant(1)), std::nullopt);
-    EXPECT_EQ(bluez::manufacturerDataValue(bluez::propertyValue(QVariant(QByteArray("\x01\x02")))), std::nullopt);
-    EXPECT_TRUE(bluez::serviceDataValue(bluez::propertyValue(QVariant("x"))).empty());
-    EXPECT_EQ(bluez::describe(QVariant(true)), "true");
-    EXPECT_EQ(bluez::describe(QVariant(QByteArray("\x0a\xff", 2))), "0A FF");
-    EXPECT_EQ(bluez::describe(QVariant::fromValue(QDBusObjectPath("/org/bluez/hci0"))), "/org/bluez/hci0");
 }
 
 // ---- against the bluez5 mock ----
@@ -263,6 +253,48 @@ TEST_F(BluezScannerTest, ADiscoveryRefusedForAccessIsNotAllowed) {
           "raise dbus.exceptions.DBusException('no', name='org.freedesktop.DBus.Error.AccessDenied')"});
     startScanner();
     EXPECT_TRUE(waitForStatus(BluetoothStatus::notAllowed));
+}
+
+// Advertisement fields without a meaning of their own are kept as text, whatever their shape.
+TEST_F(BluezScannerTest, OtherFieldsOfAnyShapeAreDescribed) {
+    mock("AddAdapter", {"My PC"});
+    mock("AddDevice", {"C0:FF:EE:00:00:01", "Beacon"});
+    startScanner();
+    change(beaconPath, "{'AdvertisingFlags': <[byte 0x06]>, 'AdvertisingData': <{byte 0x16: <[byte 0xaa, 0xfe]>, "
+                       "byte 0xff: <(uint16 1, 'x', objectpath '/a', 1.5, uint64 18446744073709551615, "
+                       "[true, false], @a{sv} {})>}>}");
+    EXPECT_EQ(hearOne().advertisement.otherFields,
+              (std::map<std::string, std::string>{
+                  {"AdvertisingFlags", "06"},
+                  {"AdvertisingData", "{22: AA FE, 255: (1, x, /a, 1.5, 18446744073709551615, [true, false], {})}"}}));
+}
+
+// bluetoothd signals a burst while a call to it is pending, then hangs before it answers:
+// every signal is heard meanwhile, and the scanner stops without waiting for the answer.
+TEST_F(BluezScannerTest, ABurstDuringAPendingCallIsHeardAndStoppingDoesNotWait) {
+    mock("AddAdapter", {"My PC"});
+    mock("AddDevice", {"C0:FF:EE:00:00:01", "Beacon"});
+    QTemporaryDir dir;
+    const QString answered = dir.filePath("answered");
+    const QString hang = QStringLiteral(
+        "'device = objects[\"%1\"]\n"
+        "for i in range(300):\n"
+        "    device.EmitSignal(\"org.freedesktop.DBus.Properties\", \"PropertiesChanged\", \"sa{sv}as\", "
+        "[\"org.bluez.Device1\", {\"RSSI\": dbus.Int16(-1 - i % 90)}, dbus.Array([], signature=\"s\")])\n"
+        "time.sleep(4)\n"
+        "open(\"%2\", \"w\").close()\n'").arg(beaconPath, answered);
+    call(adapterPath, "org.freedesktop.DBus.Mock.AddMethod", {"org.bluez.Adapter1", "StartDiscovery", "", "", hang});
+    startScanner();
+
+    std::vector<Sighting> heard;
+    ASSERT_TRUE(waitUntil([&] {
+        for (Sighting& sighting : buffer->drain()) heard.push_back(std::move(sighting));
+        return heard.size() >= 300;
+    }));
+    scanner.reset();
+    EXPECT_FALSE(QFile::exists(answered));
+    EXPECT_EQ(heard.size(), 300u);
+    EXPECT_EQ(heard.back().rssi, -1 - 299 % 90);
 }
 
 // A replay still lists the computer's real paired devices, read through BlueZ without
