@@ -154,6 +154,7 @@ private:
     std::shared_ptr<SightingBuffer> buffer_;  // none: the scanner only looks
     Scanner::StateChanged report_;
 
+    std::string address_;  // the bus's address; empty: the system bus's own
     sd_bus* bus_ = nullptr;
     QSocketNotifier* readNotifier_ = nullptr;
     QSocketNotifier* writeNotifier_ = nullptr;  // enabled only while output waits
@@ -194,21 +195,15 @@ private:
     void ensureConnected() {
         if (bus_ && sd_bus_is_open(bus_) > 0) return;
         if (bus_) busLost();
-        std::string address = owner_.options_.busAddress.toStdString();
-        if (address.empty()) {
+        address_ = owner_.options_.busAddress.toStdString();
+        if (address_.empty()) {
             const char* fromEnvironment = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-            address = fromEnvironment ? fromEnvironment : "";
+            address_ = fromEnvironment ? fromEnvironment : "";
         }
-        const int r = address.empty() ? sd_bus_open_system(&bus_) : openAt(address);
+        const int r = address_.empty() ? sd_bus_open_system(&bus_) : openAt(address_);
         if (r < 0) {
             bus_ = sd_bus_close_unref(bus_);
-            std::string error = (address.empty() ? "unix:path=/run/dbus/system_bus_socket" : address) + ": " +
-                                std::strerror(-r);
-            {
-                std::lock_guard guard(owner_.lock_);
-                owner_.snapshot_.busError = QString::fromStdString(error);
-                owner_.snapshot_.settled = true;
-            }
+            setBusError(std::strerror(-r));
             updateStatus();
             return;
         }
@@ -231,6 +226,14 @@ private:
         addMatch(ownerRule, &on<&BluezWorker::ownerChanged>);
         loadTree();
         processBus();
+    }
+
+    // Why the bus cannot be used, for bluez-status; the first look is then over.
+    void setBusError(const std::string& why) {
+        const std::string where = address_.empty() ? "unix:path=/run/dbus/system_bus_socket" : address_;
+        std::lock_guard guard(owner_.lock_);
+        owner_.snapshot_.busError = QString::fromStdString(where + ": " + why);
+        owner_.snapshot_.settled = true;
     }
 
     int openAt(const std::string& address) {
@@ -299,6 +302,7 @@ private:
         clearTree();
         bluezAbsent_ = false;
         dropConnection();
+        setBusError("the connection was closed");
         updateStatus();
     }
 
