@@ -269,11 +269,15 @@ TEST_F(BluezScannerTest, OtherFieldsOfAnyShapeAreDescribed) {
                   {"AdvertisingData", "{22: AA FE, 255: (1, x, /a, 1.5, 18446744073709551615, [true, false], {})}"}}));
 }
 
-// bluetoothd signals a burst while a call to it is pending, then hangs before it answers:
-// every signal is heard meanwhile, and the scanner stops without waiting for the answer.
+// bluetoothd refuses the filter, which does not stop discovery; it signals a burst while
+// StartDiscovery is pending, then hangs before it answers: every signal is heard
+// meanwhile, and the scanner stops without waiting for the answer.
 TEST_F(BluezScannerTest, ABurstDuringAPendingCallIsHeardAndStoppingDoesNotWait) {
     mock("AddAdapter", {"My PC"});
     mock("AddDevice", {"C0:FF:EE:00:00:01", "Beacon"});
+    call(adapterPath, "org.freedesktop.DBus.Mock.AddMethod",
+         {"org.bluez.Adapter1", "SetDiscoveryFilter", "a{sv}", "",
+          "raise dbus.exceptions.DBusException('no', name='org.bluez.Error.NotSupported')"});
     QTemporaryDir dir;
     const QString answered = dir.filePath("answered");
     const QString hang = QStringLiteral(
